@@ -1,0 +1,3 @@
+#include "app/session.h"
+
+int main(int argc, char** argv) { return skimbo::run_session(argc, argv); }

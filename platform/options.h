@@ -1,0 +1,38 @@
+#pragma once
+// The parsed command line: the program's only configuration.
+#include <cstdint>
+#include <string>
+
+namespace skimbo {
+
+struct Options {
+    bool headless = false;
+    bool touch_none = false;
+    bool virtual_clock = false;
+    bool host_stream = false;
+    std::string fb_path = "/dev/fb0";
+    std::string touch_path = "/dev/input/event1";
+    std::string fb_format = "rgb565";
+    std::string workdir;
+    std::string replay_path;
+    std::string capture_dir;
+    std::string mode = "play";
+    std::int32_t rotation = 270;
+    std::int32_t max_session_s = 120;
+    std::int32_t parent_pid = 0;
+    std::int32_t nice = 10;
+    std::uint32_t uid = 65534;
+    std::uint32_t gid = 65534;
+    std::uint32_t isolation_level = 3;
+    std::uint32_t seed = 0;           // 0: derive one at start
+    std::uint32_t exit_after_ms = 0;  // 0: no limit
+};
+
+// Parses argv (argv[0] is skipped) or throws std::runtime_error with the refusal message.
+Options parse_options(int argc, const char* const* argv);
+
+// strtol in base 10 over the whole text, range checked on the 64-bit result;
+// throws "invalid numeric argument".
+std::int32_t parse_int_arg(const char* text, long min, long max);
+
+}  // namespace skimbo

@@ -1,0 +1,32 @@
+#pragma once
+// One frame's description, filled by the session driver from the game and the gesture
+// tracker, and drawn from scratch by render_scene. The renderer keeps no state.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace skimbo {
+
+enum class ViewPhase : std::uint32_t { Ready = 1, Playing = 2, Paused = 3, GameOver = 4 };
+
+struct PipeView {
+    float x;      // left edge column
+    float gap_y;  // centre row of the opening
+};
+
+struct SceneView {
+    ViewPhase phase = ViewPhase::Ready;
+    float bird_y = 0;
+    float bird_angle = 0;  // degrees, positive turns the bird clockwise (nose down)
+    float anim_clock = 0;  // seconds
+    float scroll = 0;      // pixels
+    std::int32_t score = 0;
+    std::int32_t best = 0;
+    std::vector<PipeView> pipes;
+    std::int32_t exit_progress = 0;  // thousandths of the exit hold
+};
+
+// Draws the whole frame; does nothing unless canvas holds at least 110,080 pixels.
+void render_scene(const SceneView& view, std::uint32_t* canvas, std::size_t canvas_pixels);
+
+}  // namespace skimbo
