@@ -1,0 +1,52 @@
+#pragma once
+// Runs the real program as a supervisor would: arguments in, standard input fed from a pipe,
+// standard output and standard error collected, exit status out.
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace skimbo::e2e {
+
+struct ProgramRun {
+    pid_t pid = -1;
+    int stdin_fd = -1;
+    int stdout_fd = -1;
+    int stderr_fd = -1;
+    std::string out;
+    std::string err;
+    int status = -1;  // exit status once finished; 128+N after signal N
+
+    // Starts the program with args; stdin stays open until close_stdin().
+    static ProgramRun start(const std::vector<std::string>& args);
+    ProgramRun() = default;
+    ~ProgramRun();
+    ProgramRun(ProgramRun&& other) noexcept;
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    void write_stdin(const std::string& text);
+    void close_stdin();
+    // Reads output until a stderr line contains text or the timeout passes; true if found.
+    bool wait_for_line(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Collects everything until the program exits and returns its status.
+    int finish(std::chrono::milliseconds timeout = std::chrono::seconds(120));
+    void send_signal(int signal_number) const;
+
+    // The messages of the log lines, without their "[korvel-skimbo N] " prefix.
+    std::vector<std::string> messages() const;
+    // Messages that start with prefix, in order.
+    std::vector<std::string> messages_starting(const std::string& prefix) const;
+
+private:
+    bool pump_once(int timeout_ms);
+};
+
+// Starts, closes standard input at once, and collects the whole run.
+ProgramRun run_program(const std::vector<std::string>& args);
+
+// The number that follows "key=" in a line, or -1.
+long field(const std::string& line, const std::string& key);
+
+}  // namespace skimbo::e2e
