@@ -4,7 +4,6 @@ if(CMAKE_CROSSCOMPILING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  add_library(GTest::gtest_main ALIAS gtest_main)
 else()
   find_package(GTest REQUIRED)
 endif()
@@ -22,6 +21,9 @@ list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " skimbo_emulator)
 target_compile_definitions(skimbo_test_env INTERFACE
   SKIMBO_EMULATOR="${skimbo_emulator}"
   SKIMBO_SANITIZED=$<BOOL:${SKIMBO_SANITIZE}>)
+if(CMAKE_CROSSCOMPILING)
+  target_sources(skimbo_test_env INTERFACE ${CMAKE_CURRENT_LIST_DIR}/static_test_netdb.cpp)
+endif()
 
 # skimbo_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2)
 # One GoogleTest program; each of its tests becomes a ctest case.
