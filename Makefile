@@ -3,9 +3,12 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 DEPS := cmake ninja-build g++ libgtest-dev libbenchmark-dev
+# The device's architecture: a cross compiler, qemu-user to run the tests here, and the
+# GoogleTest sources to build for it.
+ARM64_DEPS := g++-aarch64-linux-gnu qemu-user-static googletest
 PROGRAM := $(BUILD)/korvel-skimbo
 
-.PHONY: deps configure build test demo bench
+.PHONY: deps configure build test test-arm64 demo bench
 
 deps:
 	@tools/ensure-deps $(DEPS)
@@ -18,6 +21,14 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Cross-builds the program and every test for AArch64 into build-arm64 and runs the tests
+# under qemu-aarch64-static (see docs/sandbox.md for what the emulator cannot run).
+test-arm64:
+	@tools/ensure-deps $(DEPS) $(ARM64_DEPS)
+	@cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-arm64 -j $(JOBS)
+	ctest --test-dir build-arm64 --output-on-failure -j $(JOBS)
 
 demo: build
 	$(PROGRAM) --headless --virtual-clock --seed 7 --exit-after 3000
