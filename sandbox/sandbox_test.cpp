@@ -16,7 +16,7 @@
 #include <functional>
 #include <string>
 
-#include "sandbox/test_child.h"
+#include "sandbox/test_support.h"
 #include "tests/test_env.h"
 
 namespace skimbo {
@@ -96,26 +96,13 @@ std::string limit_row(long long value, const char* unit) {
     return std::to_string(value) + " " + std::to_string(value) + " " + unit;
 }
 
-void make_directory(const std::string& path, mode_t mode, uid_t owner = 0) {
-    ASSERT_EQ(mkdir(path.c_str(), 0700), 0) << path;
-    ASSERT_EQ(chmod(path.c_str(), mode), 0) << path;
-    ASSERT_EQ(chown(path.c_str(), owner, owner), 0) << path;
-}
-
-// Every test starts as root with a fresh root-owned 0755 directory below /tmp.
+// Every test starts as root with a fresh root-owned scratch directory.
 class SandboxApply : public ::testing::Test {
 protected:
     void SetUp() override {
         if (test_env::emulated) GTEST_SKIP() << "needs the real kernel: namespaces, identity changes and seccomp";
         if (geteuid() != 0) GTEST_SKIP() << "needs root: switches to user 65534 and enters a network namespace";
-        char path[] = "/tmp/skimbo-sandbox-XXXXXX";
-        ASSERT_NE(mkdtemp(path), nullptr);
-        base = path;
-        ASSERT_EQ(chmod(base.c_str(), 0755), 0);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        if (!base.empty()) fs::remove_all(base, ignored);
+        ASSERT_FALSE(scratch.path.empty());
     }
 
     SandboxPolicy policy_for(const std::string& workdir) const {
@@ -125,7 +112,8 @@ protected:
         return policy;
     }
 
-    std::string base;
+    test::ScratchDirectory scratch;
+    const std::string base = scratch.path;
     const std::string parent_netns = netns_inode();
 };
 
@@ -170,25 +158,25 @@ const FatalCase fatal_cases[] = {
     {"trailing slash", [](const std::string& b) { return b + "/wd/"; }, "wd=FAIL(22) "},
     {"world-writable parent without sticky bit",
      [](const std::string& b) {
-         make_directory(b + "/open", 0777);
+         test::make_directory(b + "/open", 0777);
          return b + "/open/wd";
      },
      "wd=FAIL(1) "},
     {"directory an earlier run handed to 65534",
      [](const std::string& b) {
-         make_directory(b + "/wd", 0700, 65534);
+         test::make_directory(b + "/wd", 0700, 65534);
          return b + "/wd";
      },
      "wd=FAIL(1) "},
     {"existing 0755 directory",
      [](const std::string& b) {
-         make_directory(b + "/wd", 0755);
+         test::make_directory(b + "/wd", 0755);
          return b + "/wd";
      },
      "wd=FAIL(1) "},
     {"symbolic link in the path",
      [](const std::string& b) {
-         make_directory(b + "/real", 0755);
+         test::make_directory(b + "/real", 0755);
          EXPECT_EQ(symlink("real", (b + "/link").c_str()), 0);
          return b + "/link/wd";
      },
@@ -204,7 +192,7 @@ TEST_F(SandboxApply, RefusedWorkingDirectoryEndsTheSequence) {
         const FatalCase& c = fatal_cases[i];
         SCOPED_TRACE(c.name);
         const std::string case_base = base + "/case" + std::to_string(i);
-        make_directory(case_base, 0755);
+        test::make_directory(case_base, 0755);
         const std::string workdir = c.arrange(case_base);
         SandboxPolicy policy = policy_for(workdir);
         policy.oom_score_adj = c.oom_score_adj;
@@ -226,7 +214,7 @@ TEST_F(SandboxApply, RefusedWorkingDirectoryEndsTheSequence) {
 // A process started as some unrelated user cannot switch and is not what the sandbox
 // promises, but everything that still applies to it is applied.
 TEST_F(SandboxApply, AnotherUserIsNotIsolatedButTheRemainingStepsRun) {
-    make_directory(base + "/user", 0755, other_user);
+    test::make_directory(base + "/user", 0755, static_cast<int>(other_user));
     const std::string workdir = base + "/user/wd";
     const test::ChildOutcome child = apply_in_child(policy_for(workdir), [] {
         // As if started by that user: normal priority, no groups, and /proc/self its own.
@@ -249,7 +237,7 @@ TEST_F(SandboxApply, AnotherUserIsNotIsolatedButTheRemainingStepsRun) {
 
 TEST_F(SandboxApply, AFullStatusBufferCutsTheLastTokenButNotTheResult) {
     const std::string parent = base + "/" + std::string(200, 'a');
-    make_directory(parent, 0755);
+    test::make_directory(parent, 0755);
     const std::string workdir = parent + "/" + std::string(240, 'b');
     const std::string full = "nice=10 oom=1000 wd=" + workdir + " netns=private uid=65534 nnp=on seccomp=on";
     ASSERT_GT(full.size(), 511u);

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "sandbox/test_child.h"
+#include "sandbox/test_support.h"
 #include "tests/test_env.h"
 
 namespace skimbo {

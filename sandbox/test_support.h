@@ -1,10 +1,15 @@
 #pragma once
 // Test support: the sandbox changes a process for good, so tests apply it in a forked child
 // that reports what it observed as "key=value" lines; the parent asserts on the report.
+// Directory trees for the working-directory walk are built below a scratch directory.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -82,5 +87,31 @@ inline ChildOutcome run_in_child(const std::function<std::string()>& body) {
     outcome.report = parse_report(text);
     return outcome;
 }
+
+// A directory with exactly `mode` (the umask does not apply), handed to `owner` if given.
+inline void make_directory(const std::string& path, mode_t mode, int owner = -1) {
+    ASSERT_EQ(::mkdir(path.c_str(), 0700), 0) << path;
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
+    if (owner >= 0) {
+        ASSERT_EQ(::chown(path.c_str(), static_cast<uid_t>(owner), static_cast<gid_t>(owner)), 0) << path;
+    }
+}
+
+// A fresh 0755 directory in /tmp, removed with everything in it. /tmp is root-owned and
+// sticky, so the walk trusts it.
+struct ScratchDirectory {
+    std::string path;
+
+    ScratchDirectory() {
+        char name[] = "/tmp/skimbo-test-XXXXXX";
+        if (::mkdtemp(name) != nullptr && ::chmod(name, 0755) == 0) path = name;
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+};
 
 }  // namespace skimbo::test
