@@ -14,6 +14,8 @@ struct ReplayEvent {
     bool down;           // a finger at (x, y); false ends the contact
     std::int32_t x;      // canvas column, 0..639
     std::int32_t y;      // canvas row, 0..171
+
+    bool operator==(const ReplayEvent&) const = default;
 };
 
 struct ReplayScript {
