@@ -55,7 +55,8 @@ bool HostStream::poll_input(std::uint32_t now_ms, const ContactHandler& on_conta
             throw std::runtime_error("host-stream input pipe");
         }
         if (byte != '\n') {
-            if (!printable(byte) || line.size() >= max_line_chars) throw std::runtime_error("host-stream contact bounds");
+            if (!printable(byte) || line.size() >= max_line_chars)
+                throw std::runtime_error("host-stream contact bounds");
             line.push_back(byte);
             continue;
         }

@@ -52,7 +52,8 @@ protected:
         if (!listing) return names;
         while (dirent* entry = readdir(listing)) {
             std::string name = entry->d_name;
-            if (name.size() > 4 && name.find("-frame") == std::string::npos) names.push_back(name.substr(0, name.size() - 4));
+            if (name.size() > 4 && name.find("-frame") == std::string::npos)
+                names.push_back(name.substr(0, name.size() - 4));
         }
         closedir(listing);
         std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
