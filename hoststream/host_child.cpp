@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <span>
 #include <stdexcept>
 
 #include "hoststream/host_stream.h"
@@ -57,69 +58,81 @@ std::string fd_modes_report() {
     return text;
 }
 
-struct Sample {
-    bool down;
-    int x, y;
-    unsigned t_ms;
+// The child's side: a set-up HostStream that obeys one command line at a time.
+struct ChildServer {
+    struct Sample {
+        bool down;
+        int x, y;
+        unsigned t_ms;
+    };
+
+    std::unique_ptr<HostStream> host = std::make_unique<HostStream>(true);
+    std::unique_ptr<Canvas> canvas = std::make_unique<Canvas>();
+    std::array<Sample, 4096> samples{};
+    std::size_t sample_count = 0;
+    const ContactHandler on_contact = [this](bool down, int x, int y, unsigned t_ms) {
+        if (sample_count < samples.size()) samples[sample_count++] = Sample{down, x, y, t_ms};
+    };
+
+    // "s down x y @t" per sample, then "= true|false", or "! <failure>" when the poll threw.
+    std::string poll(std::uint32_t now_ms) {
+        sample_count = 0;
+        std::string outcome;
+        try {
+            std::uint64_t before = allocation_count();
+            bool more = host->poll_input(now_ms, on_contact);
+            bool allocated = allocation_count() != before;
+            outcome = std::string("= ") + (more ? "true" : "false") + (allocated ? " allocated" : "");
+        } catch (const std::exception& failure) {
+            outcome = std::string("! ") + failure.what();
+        }
+        std::string text;
+        for (const Sample& s : std::span(samples.data(), sample_count))
+            text += "s " + std::to_string(s.down) + " " + std::to_string(s.x) + " " + std::to_string(s.y) + " @" +
+                    std::to_string(s.t_ms) + "\n";
+        return text + outcome;
+    }
+
+    std::string write_frame(bool index_pattern, std::uint32_t word) {
+        for (std::size_t i = 0; i < canvas->size(); ++i) (*canvas)[i] = index_pattern ? index_pattern_word(i) : word;
+        std::uint64_t before = allocation_count();
+        host->write_frame(*canvas);
+        return allocation_count() == before ? "= written" : "= written allocated";
+    }
+
+    // Commands: "p <now_ms>", "w u <word>", "w i 0", "l" (limits), "f" (descriptor modes).
+    std::string obey(const std::string& command) {
+        try {
+            switch (command[0]) {
+            case 'p': return poll(static_cast<std::uint32_t>(std::stoul(command.substr(2))));
+            case 'w': return write_frame(command[2] == 'i', static_cast<std::uint32_t>(std::stoul(command.substr(4))));
+            case 'l': return "= " + limits_report();
+            case 'f': return "= " + fd_modes_report();
+            }
+        } catch (const std::exception& failure) {
+            return std::string("! ") + failure.what();
+        }
+        _exit(0);
+    }
 };
 
-// The child's side: obeys one command line at a time and answers on the report pipe.
 [[noreturn]] void serve(int commands, int reports) {
     auto report = [reports](const std::string& text) { write_all(reports, text + "\n"); };
-    auto host = std::make_unique<HostStream>(true);
+    ChildServer server;
     try {
-        host->setup();
+        server.host->setup();
         report("ready");
     } catch (const std::exception& failure) {
         report(std::string("! ") + failure.what());
         _exit(0);
     }
-    auto canvas = std::make_unique<Canvas>();
-    std::array<Sample, 4096> samples{};
-    std::size_t sample_count = 0;
-    const ContactHandler on_contact = [&](bool down, int x, int y, unsigned t_ms) {
-        if (sample_count < samples.size()) samples[sample_count++] = Sample{down, x, y, t_ms};
-    };
     std::string command;
     for (char c; ::read(commands, &c, 1) == 1;) {
         if (c != '\n') {
             command.push_back(c);
             continue;
         }
-        try {
-            if (command[0] == 'p') {
-                sample_count = 0;
-                std::string outcome;
-                try {
-                    std::uint64_t before = allocation_count();
-                    bool more = host->poll_input(static_cast<std::uint32_t>(std::stoul(command.substr(2))), on_contact);
-                    outcome = std::string("= ") + (more ? "true" : "false") +
-                              (allocation_count() == before ? "" : " allocated");
-                } catch (const std::exception& failure) {
-                    outcome = std::string("! ") + failure.what();
-                }
-                std::string text;
-                for (std::size_t i = 0; i < sample_count; ++i)
-                    text += "s " + std::to_string(samples[i].down) + " " + std::to_string(samples[i].x) + " " +
-                            std::to_string(samples[i].y) + " @" + std::to_string(samples[i].t_ms) + "\n";
-                report(text + outcome);
-            } else if (command[0] == 'w') {
-                std::uint32_t word = static_cast<std::uint32_t>(std::stoul(command.substr(4)));
-                for (std::size_t i = 0; i < canvas->size(); ++i)
-                    (*canvas)[i] = command[2] == 'i' ? index_pattern_word(i) : word;
-                std::uint64_t before = allocation_count();
-                host->write_frame(*canvas);
-                report(allocation_count() == before ? "= written" : "= written allocated");
-            } else if (command[0] == 'l') {
-                report("= " + limits_report());
-            } else if (command[0] == 'f') {
-                report("= " + fd_modes_report());
-            } else {
-                _exit(0);
-            }
-        } catch (const std::exception& failure) {
-            report(std::string("! ") + failure.what());
-        }
+        report(server.obey(command));
         command.clear();
     }
     _exit(0);
