@@ -30,8 +30,14 @@ test-arm64:
 	@cmake --build build-arm64 -j $(JOBS)
 	ctest --test-dir build-arm64 --output-on-failure -j $(JOBS)
 
+DEMO_REPLAY := examples/tap-pause-exit.replay
+DEMO_CAPTURES := $(BUILD)/demo-captures
+
+# Plays the example replay on the virtual clock, printing the log and capturing frames.
 demo: build
-	$(PROGRAM) --headless --virtual-clock --seed 7 --exit-after 3000
+	@rm -rf $(DEMO_CAPTURES) && mkdir -p $(DEMO_CAPTURES)
+	$(PROGRAM) --headless --virtual-clock --seed 7 --replay $(DEMO_REPLAY) --capture-dir $(DEMO_CAPTURES)
+	@echo "captures: $$(ls $(DEMO_CAPTURES) | wc -l) frames in $(DEMO_CAPTURES)"
 
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKIMBO_BENCH=ON -DSKIMBO_TESTS=OFF >/dev/null

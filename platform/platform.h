@@ -1,21 +1,30 @@
 #pragma once
 // The owner of everything through which a session touches the outside world.
+#include <cstdint>
+#include <memory>
 #include <string>
 
+#include "hoststream/host_stream.h"
 #include "input/action.h"
 #include "input/gesture.h"
+#include "input/replay.h"
 #include "platform/options.h"
 #include "render/canvas.h"
 
 namespace skimbo {
 
 struct Platform {
+    ReplayScript replay;
+    std::uint64_t replay_cursor = 0;  // index of the next replay event not yet delivered
+    std::unique_ptr<HostStream> host;
     Options options;
     GestureTracker gestures;
 
+    // Brings the session's devices and input sources up; throws the refusal's message.
     explicit Platform(Options opts);
 
-    // Delivers this frame's actions synchronously through on_action; may throw.
+    // Drains every input source in a fixed order and delivers this frame's actions
+    // synchronously through on_action; may throw.
     void input(unsigned now_ms, const ActionHandler& on_action);
     // Shows the frame on the display target or hands it to the host; may throw.
     void present(const Canvas& canvas);

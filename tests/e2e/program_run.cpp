@@ -84,6 +84,8 @@ void ProgramRun::write_stdin(const std::string& text) {
 
 void ProgramRun::close_stdin() { close_fd(stdin_fd); }
 
+void ProgramRun::close_stdout() { close_fd(stdout_fd); }
+
 // Waits up to timeout_ms for output and appends whatever arrived; false once both streams ended.
 bool ProgramRun::pump_once(int timeout_ms) {
     pollfd fds[2] = {{stdout_fd, POLLIN, 0}, {stderr_fd, POLLIN, 0}};
@@ -105,6 +107,14 @@ bool ProgramRun::wait_for_line(const std::string& text, std::chrono::millisecond
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (err.find(text) == std::string::npos) {
         if (std::chrono::steady_clock::now() >= deadline || !pump_once(20)) return err.find(text) != std::string::npos;
+    }
+    return true;
+}
+
+bool ProgramRun::wait_for_stdout(std::size_t bytes, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (out.size() < bytes) {
+        if (std::chrono::steady_clock::now() >= deadline || !pump_once(20)) return out.size() >= bytes;
     }
     return true;
 }

@@ -28,8 +28,13 @@ struct ProgramRun {
 
     void write_stdin(const std::string& text);
     void close_stdin();
+    // Closes our end of the program's standard output, as a host that stops listening would.
+    void close_stdout();
     // Reads output until a stderr line contains text or the timeout passes; true if found.
     bool wait_for_line(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Reads output until out holds at least bytes or the timeout passes; true if it does.
+    // Callers that consume records erase them from the front of out.
+    bool wait_for_stdout(std::size_t bytes, std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // Collects everything until the program exits and returns its status.
     int finish(std::chrono::milliseconds timeout = std::chrono::seconds(120));
     void send_signal(int signal_number) const;

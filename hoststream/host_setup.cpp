@@ -1,0 +1,71 @@
+#include <fcntl.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+#include <string>
+
+#include "hoststream/host_stream.h"
+
+namespace skimbo {
+namespace {
+
+struct LimitCap {
+    int resource;
+    rlim_t cap;
+};
+
+// The sanitizer's shadow memory alone spans terabytes of address space: under a 512 MiB
+// cap every later mapping of a sanitized build fails, so only those builds leave it out.
+#ifdef SKIMBO_SANITIZED_BUILD
+constexpr bool cap_address_space = false;
+#else
+constexpr bool cap_address_space = true;
+#endif
+
+// A host-driven session needs a few descriptors, no core files, small capture files and
+// well under 512 MiB; CPU time allows the longest session (900 s) a little slack.
+constexpr LimitCap limit_caps[] = {
+    {RLIMIT_CPU, 905},
+    {RLIMIT_NOFILE, 64},
+    {RLIMIT_CORE, 0},
+    {RLIMIT_FSIZE, 4194304},
+    {RLIMIT_AS, 536870912},
+};
+
+// Soft and hard both become the smaller of the soft limit and the cap: limits only come down.
+void lower_limit(const LimitCap& limit) {
+    rlimit current{};
+    if (getrlimit(limit.resource, &current) != 0) throw std::runtime_error("host-stream getrlimit");
+    rlim_t value = std::min(current.rlim_cur, limit.cap);
+    rlimit lowered{value, value};
+    if (setrlimit(limit.resource, &lowered) != 0) {
+        int error = errno;
+        throw std::runtime_error("host-stream setrlimit resource=" + std::to_string(limit.resource) +
+                                 " errno=" + std::to_string(error));
+    }
+}
+
+void make_nonblocking(int fd) {
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
+        throw std::runtime_error("host-stream nonblocking pipe");
+}
+
+}  // namespace
+
+void HostStream::setup() {
+    for (const LimitCap& limit : limit_caps)
+        if (limit.resource != RLIMIT_AS || cap_address_space) lower_limit(limit);
+    make_nonblocking(0);
+    make_nonblocking(1);
+    // The payload length, 330,240, big-endian.
+    record[0] = static_cast<std::uint8_t>(canvas_pixel_count * 3 >> 24);
+    record[1] = static_cast<std::uint8_t>(canvas_pixel_count * 3 >> 16);
+    record[2] = static_cast<std::uint8_t>(canvas_pixel_count * 3 >> 8);
+    record[3] = static_cast<std::uint8_t>(canvas_pixel_count * 3);
+    line.reserve(96);
+}
+
+}  // namespace skimbo

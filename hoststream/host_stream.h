@@ -1,0 +1,46 @@
+#pragma once
+// The pipe protocol with a supervising host: CONTACT lines arrive on standard input, and
+// every presented frame leaves on standard output as a 4-byte big-endian length (always
+// 330,240) followed by the canvas as RGB bytes, top row first.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "render/canvas.h"
+
+namespace skimbo {
+
+// One contact sample on its way to the gesture tracker: down, canvas x and y, session ms.
+using ContactHandler = std::function<void(bool, int, int, unsigned)>;
+
+inline constexpr std::size_t host_record_header_bytes = 4;
+inline constexpr std::size_t host_record_bytes = host_record_header_bytes + canvas_pixel_count * 3;
+
+struct HostStream {
+    bool enabled = false;
+    bool ended = false;                  // standard input reached its end
+    std::uint32_t last_contact_ms = 0;   // time field of the last accepted CONTACT line
+    std::string line;                    // the line being received, kept across frames
+    std::array<std::uint8_t, host_record_bytes> record{};  // the frame record, reused every frame
+
+    explicit HostStream(bool enabled_) : enabled(enabled_) {}
+
+    // Lowers the process's resource limits, makes descriptors 0 and 1 non-blocking and
+    // prepares the record header and line buffer. Called once, only when enabled.
+    void setup();
+    // Reads what the host has sent without waiting, at most 4096 bytes and 64 lines, and
+    // hands every accepted contact to on_contact timed now_ms. Returns false once standard
+    // input has ended (after a release sample on the call that meets the end). Throws the
+    // protocol's fatal errors.
+    bool poll_input(std::uint32_t now_ms, const ContactHandler& on_contact);
+    // Writes the canvas as one record within 1 s, or throws "host-stream slow reader" /
+    // "host-stream output pipe".
+    void write_frame(const Canvas& canvas);
+
+private:
+    void accept_line(std::uint32_t now_ms, const ContactHandler& on_contact);
+};
+
+}  // namespace skimbo

@@ -1,0 +1,78 @@
+#include "input/replay.h"
+
+#include <array>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+#include "input/decimal.h"
+
+namespace skimbo {
+namespace {
+
+// The white space that separates numbers in a replay file; line breaks mean nothing.
+constexpr std::string_view replay_blanks = " \t\n\v\f\r";
+
+struct FieldRange {
+    std::int64_t min;
+    std::int64_t max;
+};
+
+// What each of the four numbers of a record must fit to be a number at all; the game's
+// own limits (down 0/1, the canvas) are checked on the complete record.
+constexpr std::array<FieldRange, 4> field_ranges = {{
+    {0, std::numeric_limits<std::uint32_t>::max()},
+    {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()},
+    {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()},
+    {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()},
+}};
+
+bool record_valid(const std::array<std::int64_t, 4>& f, const std::vector<ReplayEvent>& events) {
+    if (f[1] != 0 && f[1] != 1) return false;
+    if (f[2] < 0 || f[2] > 639) return false;
+    if (f[3] < 0 || f[3] > 171) return false;
+    return events.empty() || f[0] >= events.back().t_ms;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// The whole file, or "replay unreadable" when it cannot be opened or read to its end
+// (a directory opens but cannot be read).
+std::string read_whole_file(const std::string& path) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) throw std::runtime_error("replay unreadable");
+    std::string text;
+    std::array<char, 65536> chunk;
+    std::size_t n;
+    while ((n = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0) text.append(chunk.data(), n);
+    if (std::ferror(file.get())) throw std::runtime_error("replay unreadable");
+    return text;
+}
+
+}  // namespace
+
+std::vector<ReplayEvent> parse_replay(std::string_view text) {
+    std::vector<ReplayEvent> events;
+    std::array<std::int64_t, 4> fields{};
+    std::size_t filled = 0;
+    for (std::string_view token = next_token(text, replay_blanks); !token.empty();
+         token = next_token(text, replay_blanks)) {
+        std::optional<std::int64_t> value = parse_decimal(token, field_ranges[filled].min, field_ranges[filled].max);
+        if (!value) throw std::runtime_error("malformed replay");
+        fields[filled++] = *value;
+        if (filled < fields.size()) continue;
+        if (!record_valid(fields, events)) throw std::runtime_error("invalid replay");
+        events.push_back(ReplayEvent{static_cast<std::uint32_t>(fields[0]), fields[1] == 1,
+                                     static_cast<std::int32_t>(fields[2]), static_cast<std::int32_t>(fields[3])});
+        filled = 0;
+    }
+    return events;
+}
+
+void ReplayScript::load(const std::string& path) { events = parse_replay(read_whole_file(path)); }
+
+}  // namespace skimbo
