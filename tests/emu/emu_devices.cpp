@@ -83,7 +83,10 @@ void format_touch(std::ostringstream& out, const EmuTouch& t) {
         << "touch.evdev " << t.evdev << '\n'
         << "touch.grab_refused " << t.grab_refused << '\n'
         << "touch.abs_bits " << t.abs_bits << '\n';
-    if (t.name) out << "touch.name " << encode(*t.name) << '\n';
+    if (t.name)
+        out << "touch.name " << encode(*t.name) << '\n';
+    else
+        out << "touch.name_unreadable\n";
     out << "touch.axes\n";
     for (const AxisRange& axis : t.axes)
         out << "touch.axis " << axis.code << ' ' << axis.minimum << ' ' << axis.maximum << '\n';
@@ -128,6 +131,10 @@ bool parse_line(const std::string& text, EmuDevices& d) {
     if (key == "touch.grab_refused") return numbers(line, t.grab_refused);
     if (key == "touch.abs_bits") return numbers(line, t.abs_bits);
     if (key == "touch.name") return text_value(line, t.name.emplace());
+    if (key == "touch.name_unreadable") {
+        t.name.reset();
+        return true;
+    }
     if (key == "touch.axes") {
         t.axes.clear();
         return true;
