@@ -72,25 +72,39 @@ std::uint16_t rgb565(std::uint32_t rgb) {
     return static_cast<std::uint16_t>((rgb >> 8 & 0xF800) | (rgb >> 5 & 0x07E0) | (rgb >> 3 & 0x001F));
 }
 
-void convert_row_rgb565(std::uint8_t* out, const Canvas& canvas, int row) {
-    const std::uint32_t* column = canvas.data() + row;
-    for (int col = 0; col < canvas_height; ++col) {
-        const std::uint16_t d = rgb565(column[(canvas_height - 1 - col) * canvas_width]);
-        std::memcpy(out + 2 * col, &d, sizeof d);
+// Converts sixteen panel rows at a time: panel row r shows canvas column r, so the sixteen rows
+// of a block read one 64-byte line of each canvas row, in order, and the canvas streams through
+// the cache once per frame. Two canvas rows land side by side in a panel row (columns c - 1 and
+// c), so each pair of pixels is stored as one 32-bit word.
+constexpr int block_rows = 16;
+using PanelBlock = std::array<std::array<std::uint16_t, canvas_height>, block_rows>;
+
+void convert_block_rgb565(PanelBlock& block, const Canvas& canvas, int first_row) {
+    for (int y = 0; y < canvas_height; y += 2) {
+        const std::uint32_t* upper = canvas.data() + static_cast<std::size_t>(y) * canvas_width + first_row;
+        const std::uint32_t* lower = upper + canvas_width;
+        const int col = canvas_height - 2 - y;
+        for (int i = 0; i < block_rows; ++i) {
+            const std::uint32_t pair = rgb565(lower[i]) | std::uint32_t{rgb565(upper[i])} << 16;
+            std::memcpy(&block[i][col], &pair, sizeof pair);
+        }
     }
 }
+
+static_assert(canvas_height % 2 == 0);
+static_assert(canvas_width % block_rows == 0);
 
 // Copies the converted row to the device when it differs from what the device already shows.
 // A row that would fall outside the mapped memory (a pan offset or line length the mapping
 // does not cover) is never written.
-void flush_row(Framebuffer& fb, int row, std::size_t row_bytes) {
+void flush_row(Framebuffer& fb, int row, const void* converted, std::size_t row_bytes) {
     std::uint8_t* shadow = fb.shadow_rows.get() + static_cast<std::size_t>(row) * row_bytes;
-    if (!fb.force_full && std::memcmp(shadow, fb.row_buf.get(), row_bytes) == 0) return;
+    if (!fb.force_full && std::memcmp(shadow, converted, row_bytes) == 0) return;
     const std::int64_t offset = std::int64_t{fb.xoffset} * (fb.bpp / 8) +
                                 (std::int64_t{row} + fb.yoffset) * fb.line_length;
     if (offset < 0 || static_cast<std::uint64_t>(offset) + row_bytes > fb.map_len) return;
-    std::memcpy(shadow, fb.row_buf.get(), row_bytes);
-    std::memcpy(fb.map + offset, fb.row_buf.get(), row_bytes);
+    std::memcpy(shadow, converted, row_bytes);
+    std::memcpy(fb.map + offset, converted, row_bytes);
     ++fb.rows_written;
 }
 
@@ -100,15 +114,16 @@ void fb_present(Framebuffer& fb, const Canvas& canvas, const RotationMap& rotati
     if (fb.map == nullptr || !fb.row_buf || !fb.shadow_rows || (fb.bpp != 16 && fb.bpp != 32)) return;
     const auto row_bytes = static_cast<std::size_t>(fb.row_bytes());
     if (is_qualified_panel(fb, rotation)) {
-        for (int row = 0; row < fb.yres; ++row) {
-            convert_row_rgb565(fb.row_buf.get(), canvas, row);
-            flush_row(fb, row, row_bytes);
+        PanelBlock block;
+        for (int first = 0; first < fb.yres; first += block_rows) {
+            convert_block_rgb565(block, canvas, first);
+            for (int i = 0; i < block_rows; ++i) flush_row(fb, first + i, block[i].data(), row_bytes);
         }
     } else {
         const PixelTables tables{channel_table(fb.red), channel_table(fb.green), channel_table(fb.blue)};
         for (int row = 0; row < fb.yres; ++row) {
             convert_row_generic(fb, canvas, rotation, tables, row);
-            flush_row(fb, row, row_bytes);
+            flush_row(fb, row, fb.row_buf.get(), row_bytes);
         }
     }
     fb.force_full = 0;
