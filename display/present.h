@@ -1,0 +1,15 @@
+#pragma once
+// Shows the landscape canvas on the portrait panel. Every frame is converted into device
+// pixels, but device memory is written only for rows whose bytes changed since last time.
+#include "display/framebuffer.h"
+#include "display/rotation.h"
+#include "render/canvas.h"
+
+namespace skimbo {
+
+// Converts the canvas row by row through the rotation, writes each row that differs from its
+// shadow (every row while force_full is set), then clears force_full and counts the frame.
+// Never fails; does nothing on a closed framebuffer.
+void fb_present(Framebuffer& fb, const Canvas& canvas, const RotationMap& rotation);
+
+}  // namespace skimbo

@@ -1,0 +1,35 @@
+#pragma once
+// The test's side of the device emulation: describes the devices for the preloaded library,
+// gives the panel memory a file of its own, and reads back what the program did.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/emu/emu_devices.h"
+
+namespace skimbo::emu {
+
+// One emulated set of devices in a fresh scratch directory, announced to the emulation through
+// the environment (inherited by programs the test starts). Ends with the object.
+struct EmuSession {
+    std::string dir;
+    EmuDevices devices;
+
+    // The panel memory starts filled with panel_fill, so a row the program never wrote shows.
+    explicit EmuSession(EmuDevices described, std::uint8_t panel_fill = 0xA5);
+    ~EmuSession();
+    EmuSession(const EmuSession&) = delete;
+    EmuSession& operator=(const EmuSession&) = delete;
+
+    // The panel memory as the program left it.
+    std::vector<std::uint8_t> panel_memory() const;
+    // The device operations the emulation saw, one per line ("panel mmap 220160", "touch grab").
+    std::vector<std::string> trace() const;
+};
+
+// Makes this test process run under the emulation: re-executes it with the emulation library
+// preloaded (after the AddressSanitizer runtime when the binary uses a shared one) unless it is
+// already loaded. Returns only when it is.
+void run_under_device_emulation(char** argv);
+
+}  // namespace skimbo::emu
