@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <stdexcept>
 #include <string>
 
@@ -56,6 +57,9 @@ void make_nonblocking(int fd) {
 }  // namespace
 
 void HostStream::setup() {
+    // With the file-size cap in place, a log appended to a long-lived file would otherwise
+    // kill the session with SIGXFSZ; ignored, the write just fails and the session goes on.
+    std::signal(SIGXFSZ, SIG_IGN);
     for (const LimitCap& limit : limit_caps)
         if (limit.resource != RLIMIT_AS || cap_address_space) lower_limit(limit);
     make_nonblocking(0);

@@ -227,3 +227,25 @@ TEST(HostStreamE2E, ARecordCarriesTheSameFrameAsTheCaptureOfThatFrame) {
 
 }  // namespace
 }  // namespace skimbo::e2e
+
+namespace skimbo::e2e {
+namespace {
+
+// A supervisor may append the log to a file that already holds more than the host stream's
+// 4 MiB file-size cap; the log lines are then lost, but the session must go on.
+TEST(HostStreamE2E, ALogFilePastTheFileSizeCapDoesNotEndTheSession) {
+    char path[] = "/tmp/skimbo-log-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 5 << 20), 0);
+    close(fd);
+    ProgramRun run = ProgramRun::start(host_session, path);
+    RecordReader reader(run);
+    reader.until_records(5);
+    EXPECT_EQ(reader.records, 5u);
+    EXPECT_EQ(run.finish(), 0);
+    unlink(path);
+}
+
+}  // namespace
+}  // namespace skimbo::e2e

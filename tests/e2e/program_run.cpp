@@ -42,9 +42,14 @@ void close_fd(int& fd) {
 
 }  // namespace
 
-ProgramRun ProgramRun::start(const std::vector<std::string>& args) {
+ProgramRun ProgramRun::start(const std::vector<std::string>& args, const std::string& stderr_log) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) throw std::runtime_error("pipe");
+    if (!stderr_log.empty()) {
+        close(err[1]);
+        err[1] = open(stderr_log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        if (err[1] < 0) throw std::runtime_error("cannot open " + stderr_log);
+    }
     std::vector<std::string> argv = command_line(args);
     ProgramRun run;
     run.pid = fork();
@@ -55,6 +60,7 @@ ProgramRun ProgramRun::start(const std::vector<std::string>& args) {
     run.stdin_fd = in[1];
     run.stdout_fd = out[0];
     run.stderr_fd = err[0];
+    if (!stderr_log.empty()) close_fd(run.stderr_fd);
     return run;
 }
 

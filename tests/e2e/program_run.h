@@ -18,8 +18,9 @@ struct ProgramRun {
     std::string err;
     int status = -1;  // exit status once finished; 128+N after signal N
 
-    // Starts the program with args; stdin stays open until close_stdin().
-    static ProgramRun start(const std::vector<std::string>& args);
+    // Starts the program with args; stdin stays open until close_stdin(). With stderr_log the
+    // program's standard error is appended to that file instead of being collected.
+    static ProgramRun start(const std::vector<std::string>& args, const std::string& stderr_log = "");
     ProgramRun() = default;
     ~ProgramRun();
     ProgramRun(ProgramRun&& other) noexcept;
