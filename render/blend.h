@@ -39,8 +39,7 @@ inline void blend_pixel(std::uint32_t& dst, std::uint32_t src) {
 
 // A plain 0x00RRGGBB colour at coverage a, as a premultiplied word.
 constexpr std::uint32_t premultiply(std::uint32_t rgb, std::uint32_t a) {
-    return a << 24 | mul_div255(rgb >> 16 & 0xFFu, a) << 16 | mul_div255(rgb >> 8 & 0xFFu, a) << 8 |
-           mul_div255(rgb & 0xFFu, a);
+    return a << 24 | mul_div255_lanes(rgb & 0x00FF00FFu, a) | mul_div255_lanes(rgb >> 8 & 0xFFu, a) << 8;
 }
 
 }  // namespace skimbo

@@ -40,7 +40,10 @@ void blit_tinted(std::uint32_t* canvas, const Sprite& sprite, int x, int y, std:
     for (std::int64_t row = r.row0; row < r.row1; ++row) {
         std::uint32_t* dst = canvas + row * canvas_width + r.col0;
         const std::uint32_t* src = sprite.pixels + (row - y) * sprite.width + (r.col0 - x);
-        for (std::int64_t i = 0; i < r.col1 - r.col0; ++i) blend_pixel(dst[i], premultiply(colour, src[i] >> 24));
+        for (std::int64_t i = 0; i < r.col1 - r.col0; ++i) {
+            std::uint32_t a = src[i] >> 24;
+            if (a != 0) blend_pixel(dst[i], premultiply(colour, a));  // glyphs are mostly clear
+        }
     }
 }
 

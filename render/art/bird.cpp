@@ -16,13 +16,13 @@ struct Pose {
     int star_turn;
 };
 
-Field body() { return ellipse({12, 11.3}, 10, 7.6); }
+Field body() { return ellipse({11.8, 11.6}, 10, 7.5); }
 
 void draw_body(Layer& layer) {
     layer.fill(grow(body(), 1.1), ink);
     layer.fill(body(), [](Vec p) { return mix(rgb(0xFFE45A), rgb(0xF2AE2A), (p.y - 4) / 15); });
-    layer.fill(intersect(body(), ellipse({13.5, 15.6}, 7.2, 3.6)), rgb(0xFFF2B0));
-    layer.fill(intersect(body(), ellipse({8, 6.8}, 4, 1.6, -20)), rgb(0xFFFFFF), 0.45);
+    layer.fill(intersect(body(), ellipse({13.8, 16.2}, 7.4, 3.6)), rgb(0xFFF3B8));
+    layer.fill(intersect(body(), ellipse({6.4, 7.6}, 2.6, 1.3, -30)), rgb(0xFFFFFF), 0.5);
 }
 
 void draw_beak(Layer& layer) {
@@ -34,34 +34,33 @@ void draw_beak(Layer& layer) {
 }
 
 void draw_eye(Layer& layer, bool stunned) {
-    Vec centre{17.6, 8.6};
-    layer.fill(disc(centre, 3.6), ink);
-    layer.fill(disc(centre, 2.7), rgb(0xFFFFFF));
+    Vec centre{17.9, 9.4};
+    layer.fill(disc(centre, 3.9), ink);
+    layer.fill(disc(centre, 3.05), rgb(0xFFFFFF));
     if (stunned) {
-        layer.fill(capsule({16.3, 7.3}, {18.9, 9.9}, 0.55), ink);
-        layer.fill(capsule({18.9, 7.3}, {16.3, 9.9}, 0.55), ink);
+        layer.fill(capsule({16.5, 8.0}, {19.3, 10.8}, 0.6), ink);
+        layer.fill(capsule({19.3, 8.0}, {16.5, 10.8}, 0.6), ink);
         return;
     }
-    layer.fill(disc({18.5, 8.8}, 1.35), rgb(0x1A1A22));
-    layer.fill(disc({18.9, 8.2}, 0.45), rgb(0xFFFFFF));
+    layer.fill(disc({19.0, 9.7}, 1.6), rgb(0x1A1A22));
+    layer.fill(disc({19.5, 9.0}, 0.55), rgb(0xFFFFFF));
 }
 
 // A red dome over the crown with a white peak reaching forward over the eye.
 void draw_cap(Layer& layer) {
-    Field dome = intersect(disc({13, 8.4}, 6.4), [](Vec p) { return p.y - 5.6; });
-    Field peak = capsule({14.5, 5.4}, {21.2, 5.0}, 1.05);
-    layer.fill(grow(unite(dome, peak), 1.0), ink);
-    layer.fill(dome, [](Vec p) { return mix(rgb(0xF05A48), rgb(0xC8302A), (p.y - 2) / 4); });
-    layer.fill(intersect(dome, rounded_rect(11.6, 0, 13.8, 8, 0.6)), rgb(0xFFFFFF));
+    Field dome = intersect(ellipse({12.2, 6.2}, 6.6, 4.6), [](Vec p) { return p.y - 5.0; });
+    Field peak = capsule({15.8, 4.7}, {20.6, 4.4}, 0.95);
+    layer.fill(grow(unite(dome, peak), 0.9), ink);
+    layer.fill(dome, [](Vec p) { return mix(rgb(0xF45C4A), rgb(0xCC322C), (p.y - 1.5) / 3.5); });
+    layer.fill(intersect(dome, rounded_rect(11.1, 0, 13.3, 8, 0.6)), rgb(0xFFFFFF));
     layer.fill(peak, rgb(0xFFFFFF));
-    layer.fill(disc({12.7, 2.3}, 0.9), rgb(0xFFFFFF));
 }
 
 void draw_wing(Layer& layer, double degrees) {
-    Vec shoulder{11.5, 11.6};
+    Vec shoulder{11.0, 12.2};
     Vec along = direction(180 - degrees);
-    Field wing = ellipse(shoulder + along * 4.2, 5.6, 3.1, 180 - degrees);
-    layer.fill(grow(wing, 1.0), ink);
+    Field wing = ellipse(shoulder + along * 3.8, 5.2, 2.8, 180 - degrees);
+    layer.fill(grow(wing, 0.85), ink);
     layer.fill(wing, [](Vec p) { return mix(rgb(0xFFF6C8), rgb(0xF6CC4A), (p.y - 6) / 12); });
 }
 
@@ -74,7 +73,7 @@ Field star(Vec centre, double outer, double inner, double turn) {
 void draw_stars(Layer& layer, int turn) {
     // Three stars on an orbit round the crown, a third of a turn apart; the second
     // frame moves each one part of the way along.
-    const Vec spots[2][3] = {{{3.2, 3.6}, {12.2, 0.9}, {23.2, 4.0}}, {{6.6, 1.5}, {18.6, 1.2}, {2.6, 7.6}}};
+    const Vec spots[2][3] = {{{3.0, 4.2}, {11.0, 1.0}, {22.6, 2.6}}, {{6.0, 1.6}, {17.6, 1.0}, {2.6, 8.2}}};
     for (Vec s : spots[turn]) {
         Field f = star(s, 2.9, 1.25, turn * 18);
         layer.fill(grow(f, 0.8), ink);
