@@ -58,10 +58,10 @@ void draw_cap(Layer& layer) {
 
 void draw_wing(Layer& layer, double degrees) {
     Vec shoulder{11.0, 12.2};
-    Vec along = direction(180 - degrees);
-    Field wing = ellipse(shoulder + along * 3.8, 5.2, 2.8, 180 - degrees);
+    Vec along = direction(180 + degrees);  // angles turn clockwise, so + tips the wing up
+    Field wing = ellipse(shoulder + along * 3.8, 5.2, 2.8, 180 + degrees);
     layer.fill(grow(wing, 0.85), ink);
-    layer.fill(wing, [](Vec p) { return mix(rgb(0xFFF6C8), rgb(0xF6CC4A), (p.y - 6) / 12); });
+    layer.fill(wing, [](Vec p) { return mix(rgb(0xFFFFFF), rgb(0xFFE486), (p.y - 7) / 10); });
 }
 
 Field star(Vec centre, double outer, double inner, double turn) {

@@ -92,7 +92,7 @@ struct Metrics {
 
 Metrics metrics_for(int size) {
     if (size == 10) return {1.0, 1.0, 2.5, 1.5, 1.35};
-    if (size == 16) return {2.0, 2.0, 4.0, 2.0, 2.2};
+    if (size == 16) return {2.25, 2.0, 3.5, 2.0, 2.25};
     return {3.5, 3.25, 6.0, 3.25, 3.6};
 }
 
