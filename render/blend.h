@@ -37,6 +37,12 @@ inline void blend_pixel(std::uint32_t& dst, std::uint32_t src) {
     dst = scale_rgb(dst, 255 - a) + (src & 0x00FFFFFFu);
 }
 
+// blend_pixel's result for any premultiplied source (alpha 0 implies zero channels),
+// computed without branches so that loops over whole spans of art vectorise.
+constexpr std::uint32_t blend_premultiplied(std::uint32_t dst, std::uint32_t src) {
+    return scale_rgb(dst, 255 - (src >> 24)) + (src & 0x00FFFFFFu);
+}
+
 // A plain 0x00RRGGBB colour at coverage a, as a premultiplied word.
 constexpr std::uint32_t premultiply(std::uint32_t rgb, std::uint32_t a) {
     return a << 24 | mul_div255_lanes(rgb & 0x00FF00FFu, a) | mul_div255_lanes(rgb >> 8 & 0xFFu, a) << 8;

@@ -55,7 +55,14 @@ TEST(Blend, MatchesPerChannelReferenceOnRandomPixels) {
         blend_pixel(got, src);
         ASSERT_EQ(got, testing::reference_blend(dst, src)) << std::hex << dst << " " << src;
         ASSERT_EQ(got >> 24, 0u);
+        ASSERT_EQ(blend_premultiplied(dst, src), got);
     }
+    for (std::uint32_t a : {0u, 1u, 254u, 255u})
+        for (std::uint32_t dst : {0x00000000u, 0x00FFFFFFu, 0x00804020u}) {
+            std::uint32_t src = testing::reference_premultiply(0xFFFFFF, a), want = dst;
+            blend_pixel(want, src);
+            EXPECT_EQ(blend_premultiplied(dst, src), want);
+        }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ constexpr float bird_column = 150.0f;
 constexpr int first_column = 131, last_column = 169;  // inclusive; covers any turn
 constexpr int reach_rows = 19;
 constexpr int w = 26, h = 20;
+constexpr float half_w = w * 0.5f, half_h = h * 0.5f;
 
 // The frame's pixel (col, row) weighted by weight, added into four channel sums.
 struct Sums {
@@ -77,8 +78,10 @@ void draw_bird(std::uint32_t* canvas, const SceneView& view) {
         float dy = (static_cast<float>(y) + 0.5f) - rows->centre;
         for (int x = first_column; x <= last_column; ++x) {
             float dx = (static_cast<float>(x) + 0.5f) - bird_column;
-            float u = std::fmaf(w, 0.5f, std::fmaf(dx, cs, dy * sn)) - 0.5f;
-            float v = std::fmaf(h, 0.5f, std::fmaf(-dx, sn, dy * cs)) - 0.5f;
+            // The turn is fused multiply-adds; fusing on the half size w*0.5 (resp. h*0.5)
+            // is a plain addition, since that product is exact.
+            float u = (half_w + std::fmaf(dx, cs, dy * sn)) - 0.5f;
+            float v = (half_h + std::fmaf(-dx, sn, dy * cs)) - 0.5f;
             if (!(u > -1.0f && u < w && v > -1.0f && v < h)) continue;
             blend_pixel(canvas[y * canvas_width + x], sample_bilinear(sprite, u, v));
         }

@@ -34,6 +34,11 @@ void copy_opaque(std::uint32_t* dst, const std::uint32_t* src, int width) {
     for (int i = 0; i < width; ++i) dst[i] = src[i] & 0x00FFFFFFu;
 }
 
+// dst = base with src blended over it, for n pixels of premultiplied art.
+void blend_over_colour(std::uint32_t* dst, const std::uint32_t* src, int n, std::uint32_t base) {
+    for (int i = 0; i < n; ++i) dst[i] = blend_premultiplied(base, src[i]);
+}
+
 }  // namespace
 
 int round_clamp(float v, int lo, int hi) {
@@ -71,7 +76,7 @@ void draw_pipe(std::uint32_t* canvas, int x, int top, int bottom, bool cap_at_bo
     const std::uint32_t* body = pipe_body_image.pixels + pipe_body_row * pipe_body_image.width;
     for (int row = r0; row < r1; ++row) {
         std::uint32_t* dst = canvas + row * canvas_width;
-        for (int col = c0; col < c1; ++col) blend_pixel(dst[col], body[col - x]);
+        for (int col = c0; col < c1; ++col) dst[col] = blend_premultiplied(dst[col], body[col - x]);
     }
     int cap_y = cap_at_bottom ? bottom - pipe_cap_height : top;
     blit_sprite(canvas, sprite_table[pipe_cap_sprite], x, cap_y, r0, r1);
@@ -92,9 +97,11 @@ void draw_ground(std::uint32_t* canvas, float scroll) {
         std::uint32_t base = r < grass_base_rows ? grass_base : earth_base;
         const std::uint32_t* src = ground_strip.pixels + r * period;
         std::uint32_t* dst = canvas + (world_rows + r) * canvas_width;
-        for (int x = 0, j = g; x < canvas_width; ++x, j = j + 1 == period ? 0 : j + 1) {
-            dst[x] = base;
-            blend_pixel(dst[x], src[j]);
+        // The tile repeats in whole spans: from column g to its end, then from 0.
+        for (int x = 0, j = g; x < canvas_width; j = 0) {
+            int n = std::min(period - j, canvas_width - x);
+            blend_over_colour(dst + x, src + j, n, base);
+            x += n;
         }
     }
 }
