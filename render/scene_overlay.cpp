@@ -40,12 +40,27 @@ struct Ring {
 
 }  // namespace
 
-// The veil is one constant colour: scale the three channels (red and blue together in
-// one word) and add the veil. Branch-free, so the compiler turns it into vector code.
+// floor((v * keep + 127) / 255) in 16-bit arithmetic: with v <= 255 and keep <= 254
+// every intermediate stays below 2^16, and the narrow lanes let the compiler process
+// twice as many channels per vector instruction as 32-bit words would.
+constexpr std::uint16_t scale_channel(std::uint16_t v, std::uint16_t keep) {
+    auto t = static_cast<std::uint16_t>(v * keep + 0x80);
+    return static_cast<std::uint16_t>(((t >> 8) + t) >> 8);
+}
+
+// The veil is one constant colour over every pixel: scale the three channels and add
+// the veil's own; no channel can carry into the next.
 void dim_canvas(std::uint32_t* canvas) {
-    constexpr std::uint32_t keep = 255 - (dimming_colour >> 24);
+    constexpr std::uint16_t keep = 255 - (dimming_colour >> 24);
+    static_assert(keep <= 254, "the 16-bit intermediates would overflow");
     constexpr std::uint32_t veil = dimming_colour & 0x00FFFFFFu;
-    for (std::size_t i = 0; i < canvas_pixel_count; ++i) canvas[i] = scale_rgb(canvas[i], keep) + veil;
+    for (std::size_t i = 0; i < canvas_pixel_count; ++i) {
+        std::uint32_t p = canvas[i];
+        auto low = static_cast<std::uint16_t>(p), high = static_cast<std::uint16_t>(p >> 16);
+        std::uint32_t green_blue = scale_channel(low >> 8, keep) << 8 | scale_channel(low & 0xFF, keep);
+        std::uint32_t red = scale_channel(high & 0xFF, keep);
+        canvas[i] = (red << 16 | green_blue) + veil;
+    }
 }
 
 void draw_interface(std::uint32_t* canvas, const SceneView& view) {
