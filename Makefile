@@ -8,7 +8,7 @@ DEPS := cmake ninja-build g++ libgtest-dev libbenchmark-dev
 ARM64_DEPS := g++-aarch64-linux-gnu qemu-user-static googletest
 PROGRAM := $(BUILD)/korvel-skimbo
 
-.PHONY: deps configure build test test-arm64 demo bench
+.PHONY: deps configure build test test-arm64 demo bench screenshots
 
 deps:
 	@tools/ensure-deps $(DEPS)
@@ -43,3 +43,7 @@ bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKIMBO_BENCH=ON -DSKIMBO_TESTS=OFF >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	build-bench/bench/skimbo-bench
+
+# The README's pictures, made from real captures of the program.
+screenshots: build
+	tools/make-screenshots $(BUILD) docs/screens

@@ -1,4 +1,4 @@
-// Writes a replay that shows every screen of the game for the README pictures: a start tap,
+// Writes a replay that shows every screen of the game for the README pictures: the ready bob, a start tap,
 // a few pipes flown by a simple autopilot, a pause and its resume, a crash, game over, and an
 // exit hold. It follows the session's own frame schedule on the virtual clock, so the program
 // started with the same seed and --virtual-clock plays exactly this run.
@@ -12,6 +12,7 @@ namespace {
 using skimbo::Game;
 using skimbo::GamePhase;
 
+constexpr unsigned start_delay_ms = 1000;
 constexpr unsigned pause_length_ms = 700;
 constexpr unsigned exit_hold_delay_ms = 600;
 
@@ -47,8 +48,8 @@ int main(int argc, char** argv) {
     for (unsigned frame = 0; frame < 60 * 120; ++frame) {
         const unsigned now = frame_ms(frame);
         const GamePhase phase_before = game.phase;
-        if (frame == 0 || (game.phase == GamePhase::running && game.score < pipes_to_pass &&
-                           autopilot_wants_boost(game))) {
+        bool start = game.phase == GamePhase::ready && now >= start_delay_ms;
+        if (start || (game.phase == GamePhase::running && game.score < pipes_to_pass && autopilot_wants_boost(game))) {
             print_tap(now, 320, 86);
             game.boost();
         } else if (!resume_ms && game.phase == GamePhase::running && game.score == pipes_to_pass) {
