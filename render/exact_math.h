@@ -1,10 +1,8 @@
 #pragma once
-// Sine, cosine and arctangent from +, -, *, / and sqrt only. The C library's versions
-// may differ in their last bit between the x86-64 development machines and the
-// AArch64 device; these give the same bits everywhere, because every step is a
-// correctly rounded IEEE operation and the build forbids contraction. The double
-// results are accurate to a few units in the last place, so rounding them to float
-// gives the correctly rounded single-precision value.
+// Sine, cosine and arctangent from +, -, *, / and sqrt only, for the art generator: the
+// C library's versions may differ in their last bit between the x86-64 development
+// machines and the AArch64 device, and the compiled-in art must be the same bits on both.
+// Every step is a correctly rounded IEEE operation and the build forbids contraction.
 #include <cmath>
 
 namespace skimbo {
@@ -82,17 +80,6 @@ inline double arc_tangent(double y, double x) {
     if (steep) a = half_pi - a;
     if (x < 0) a = pi - a;
     return std::signbit(y) ? -a : a;
-}
-
-inline void sin_cos(float t, float& s, float& c) {
-    double sd, cd;
-    sin_cos(static_cast<double>(t), sd, cd);
-    s = static_cast<float>(sd);
-    c = static_cast<float>(cd);
-}
-
-inline float arc_tangent(float y, float x) {
-    return static_cast<float>(arc_tangent(static_cast<double>(y), static_cast<double>(x)));
 }
 
 }  // namespace skimbo

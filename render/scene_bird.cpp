@@ -6,7 +6,6 @@
 
 #include "render/assets.h"
 #include "render/blend.h"
-#include "render/exact_math.h"
 #include "render/scene_parts.h"
 
 namespace skimbo {
@@ -72,8 +71,8 @@ void draw_bird(std::uint32_t* canvas, const SceneView& view) {
     if (!rows) return;
     const Sprite& sprite = sprite_table[bird_sprite_index(view.anim_clock, view.phase)];
     float angle = std::isfinite(view.bird_angle) ? view.bird_angle : 0.0f;
-    float sn, cs;
-    sin_cos(std::fmod(angle, 360.0f) * 0.017453292f, sn, cs);
+    float turn = std::fmod(angle, 360.0f) * 0.017453292f;
+    float sn = std::sin(turn), cs = std::cos(turn);
     for (int y = rows->first; y < rows->last; ++y) {
         float dy = (static_cast<float>(y) + 0.5f) - rows->centre;
         for (int x = first_column; x <= last_column; ++x) {

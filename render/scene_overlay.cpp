@@ -6,7 +6,6 @@
 #include "render/assets.h"
 #include "render/blend.h"
 #include "render/blit.h"
-#include "render/exact_math.h"
 #include "render/scene_parts.h"
 #include "render/text.h"
 
@@ -91,7 +90,7 @@ void draw_exit_ring(std::uint32_t* canvas, std::int32_t exit_progress) {
             float cov = 1.6f - std::fabs(r - Ring::radius);
             if (cov >= 1.0f) cov = 1.0f;
             if (cov <= 0.0f) continue;
-            float ang = arc_tangent(dx, -dy);
+            float ang = std::atan2(dx, -dy);
             if (ang < 0.0f) ang += 6.2831855f;
             std::uint32_t a8 = static_cast<std::uint32_t>(cov * 255.0f);
             blend_pixel(canvas[y * canvas_width + x], premultiply(ang <= sweep ? Ring::done : Ring::pending, a8));
