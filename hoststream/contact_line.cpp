@@ -14,16 +14,32 @@ constexpr std::int64_t latest_contact_ms = 900000;
 // How far the host's clock may run ahead of ours.
 constexpr std::int64_t host_clock_lead_ms = 1000;
 
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads a signed decimal number the way formatted stream extraction does: leading blanks
+// are skipped, and the number ends at the first character that cannot continue it, so
+// "320+86" is two numbers. Fails on a missing number or one beyond 64 bits.
+std::optional<std::int64_t> extract_integer(std::string_view& rest) {
+    std::size_t start = rest.find_first_not_of(blank);
+    if (start == std::string_view::npos) return std::nullopt;
+    std::size_t end = start;
+    if (rest[end] == '+' || rest[end] == '-') ++end;
+    while (end < rest.size() && is_digit(rest[end])) ++end;
+    std::optional<std::int64_t> value = parse_decimal(rest.substr(start, end - start),
+                                                      std::numeric_limits<std::int64_t>::min(),
+                                                      std::numeric_limits<std::int64_t>::max());
+    rest.remove_prefix(end);
+    return value;
+}
+
 }  // namespace
 
 std::optional<ContactLine> parse_contact_line(std::string_view line, std::uint32_t last_contact_ms,
                                               std::uint32_t now_ms) {
-    constexpr std::int64_t min = std::numeric_limits<std::int64_t>::min();
-    constexpr std::int64_t max = std::numeric_limits<std::int64_t>::max();
     std::string_view word = next_token(line, blank);
     std::array<std::int64_t, 4> f{};  // t_ms, down, x, y
     for (std::int64_t& field : f) {
-        std::optional<std::int64_t> value = parse_decimal(next_token(line, blank), min, max);
+        std::optional<std::int64_t> value = extract_integer(line);
         if (!value) return std::nullopt;
         field = *value;
     }

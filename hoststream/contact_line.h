@@ -1,5 +1,5 @@
 #pragma once
-// One line of the host's input: "CONTACT t_ms down x y", fields separated by blanks.
+// One line of the host's input: "CONTACT t_ms down x y", read like formatted stream extraction.
 #include <cstdint>
 #include <optional>
 #include <string_view>

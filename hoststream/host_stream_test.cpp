@@ -72,8 +72,10 @@ TEST(HostStreamInput, EachLineIsCheckedAgainstTheContactRules) {
         {"   \n", 0, {{}, invalid}},
         {"CONTACT 5 1 320 86x\n", 0, {{}, invalid}},
         {"CONTACT 5 1 3.5 86\n", 0, {{}, invalid}},
-        // Fields are separated by blanks; a sign does not start a new one.
-        {"CONTACT 5 1 320+86\n", 0, {{}, invalid}},
+        // As with formatted extraction, a number ends where its digits end.
+        {"CONTACT 5 1 320+86\n", 0, {{"1 320 86 @0"}, "true"}},
+        {"CONTACT 5 1 320-86\n", 0, {{}, invalid}},
+        {"CONTACT 5 1 320 86+\n", 0, {{}, invalid}},
         {"CONTACT 9223372036854775808 1 0 0\n", 0, {{}, invalid}},
         {"CONTACT 0 1 0 9223372036854775807\n", 0, {{}, invalid}},
         {"CONTACT 0 -9223372036854775808 0 0\n", 0, {{}, invalid}},
