@@ -46,17 +46,6 @@ skimbo::RotationMap panel_rotation() {
     return rotation;
 }
 
-void BM_CanvasMemcpy(benchmark::State& state) {
-    const auto canvas = random_canvas();
-    auto copy = std::make_unique<Canvas>();
-    for (auto _ : state) {
-        std::memcpy(copy->data(), canvas->data(), sizeof(Canvas));
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sizeof(Canvas)));
-}
-BENCHMARK(BM_CanvasMemcpy);
-
 // Every row converted and written: the first frame after open.
 void BM_PresentFullFrame(benchmark::State& state) {
     skimbo::Framebuffer fb;

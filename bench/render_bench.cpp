@@ -36,16 +36,6 @@ void render_phase(benchmark::State& state, ViewPhase phase, int exit_progress) {
     }
 }
 
-void BM_CanvasMemcpy(benchmark::State& state) {
-    std::vector<std::uint32_t> from(canvas_pixel_count, 0x123456), to(canvas_pixel_count);
-    for (auto _ : state) {
-        std::memcpy(to.data(), from.data(), canvas_pixel_count * sizeof(std::uint32_t));
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    }
-}
-
-BENCHMARK(BM_CanvasMemcpy);
 BENCHMARK_CAPTURE(render_phase, ready, ViewPhase::Ready, 0);
 BENCHMARK_CAPTURE(render_phase, playing, ViewPhase::Playing, 0);
 BENCHMARK_CAPTURE(render_phase, paused, ViewPhase::Paused, 0);
