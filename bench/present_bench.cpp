@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 #include <sys/mman.h>
 
-#include <cstring>
 #include <memory>
 #include <random>
 #include <stdexcept>

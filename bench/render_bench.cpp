@@ -2,7 +2,6 @@
 // canvas once; compare them as ratios measured in the same run.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <vector>
 
 #include "render/canvas.h"
