@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/address_space.h"
 #include "hoststream/host_child.h"
 
 namespace skimbo::testing {
@@ -242,11 +243,7 @@ TEST(HostStreamOutput, WritingAllocatesNothing) {
     }
 }
 
-#ifdef SKIMBO_SANITIZED_BUILD
-constexpr const char* address_space_after_setup = "inf/inf";
-#else
-constexpr const char* address_space_after_setup = "536870912/536870912";
-#endif
+constexpr const char* address_space_after_setup = sanitized_build ? "inf/inf" : "536870912/536870912";
 
 TEST(HostStreamSetup, LowersTheFiveLimitsAndMakesBothPipesNonBlocking) {
     HostChild child(ChildStdin::Pipe, [] {
