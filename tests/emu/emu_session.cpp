@@ -1,6 +1,7 @@
 #include "tests/emu/emu_session.h"
 
 #include <dlfcn.h>
+#include <sys/auxv.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -74,8 +75,10 @@ std::vector<std::string> EmuSession::trace() const {
     return lines;
 }
 
-void run_under_device_emulation(char** argv) {
-    if (dlsym(RTLD_DEFAULT, "skimbo_device_emu_loaded") != nullptr) return;
+bool run_under_device_emulation(char** argv) {
+    // No program interpreter: the program is static and LD_PRELOAD means nothing to it.
+    if (getauxval(AT_BASE) == 0) return false;
+    if (dlsym(RTLD_DEFAULT, "skimbo_device_emu_loaded") != nullptr) return true;
     if (std::getenv(attempt_variable) != nullptr) {
         std::fprintf(stderr, "the device emulation %s did not load\n", SKIMBO_DEVICE_EMU_LIBRARY);
         std::exit(2);

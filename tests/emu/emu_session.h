@@ -29,7 +29,8 @@ struct EmuSession {
 
 // Makes this test process run under the emulation: re-executes it with the emulation library
 // preloaded (after the AddressSanitizer runtime when the binary uses a shared one) unless it is
-// already loaded. Returns only when it is.
-void run_under_device_emulation(char** argv);
+// already loaded. Returns true once it is; false at once for a statically linked program, which
+// no library can be preloaded into (the cross-built test programs that qemu-user runs).
+bool run_under_device_emulation(char** argv);
 
 }  // namespace skimbo::emu
