@@ -46,7 +46,7 @@ EmuSession::EmuSession(EmuDevices described, std::uint8_t panel_fill) : devices(
     if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp");
     dir = pattern;
     devices.panel.memory = dir + "/panel.mem";
-    devices.trace = dir + "/trace";
+    if (devices.trace.empty()) devices.trace = dir + "/trace";
     write_file(devices.panel.memory, std::string(devices.panel.memory_size(), static_cast<char>(panel_fill)));
     const std::string config = dir + "/devices.conf";
     write_file(config, format_devices(devices));
