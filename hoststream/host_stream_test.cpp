@@ -13,6 +13,7 @@
 
 #include "app/address_space.h"
 #include "hoststream/host_child.h"
+#include "tests/test_env.h"
 
 namespace skimbo::testing {
 
@@ -263,7 +264,10 @@ TEST(HostStreamSetup, LowersTheFiveLimitsAndMakesBothPipesNonBlocking) {
     EXPECT_NE(limits.find("core=0/0"), std::string::npos) << limits;
     EXPECT_NE(limits.find("cpu=905/905"), std::string::npos) << limits;
     EXPECT_NE(limits.find("fsize=4194304/4194304"), std::string::npos) << limits;
-    EXPECT_NE(limits.find(std::string("as=") + address_space_after_setup), std::string::npos) << limits;
+    // qemu-user keeps address-space limits to itself: they would bound the emulator too.
+    if (!test_env::emulated) {
+        EXPECT_NE(limits.find(std::string("as=") + address_space_after_setup), std::string::npos) << limits;
+    }
     EXPECT_EQ(child.fd_modes(), "0:nonblocking 1:nonblocking");
 }
 

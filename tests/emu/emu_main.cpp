@@ -5,8 +5,9 @@
 
 namespace {
 
-struct NoDeviceEmulation : testing::Environment {
-    void SetUp() override {
+// Reports every test as skipped, with the reason, before its body can run.
+struct SkipWithoutDeviceEmulation : testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override {
         GTEST_SKIP() << "the device emulation cannot be preloaded into a statically linked program";
     }
 };
@@ -16,6 +17,6 @@ struct NoDeviceEmulation : testing::Environment {
 int main(int argc, char** argv) {
     const bool emulated_devices = skimbo::emu::run_under_device_emulation(argv);
     testing::InitGoogleTest(&argc, argv);
-    if (!emulated_devices) testing::AddGlobalTestEnvironment(new NoDeviceEmulation);
+    if (!emulated_devices) testing::UnitTest::GetInstance()->listeners().Append(new SkipWithoutDeviceEmulation);
     return RUN_ALL_TESTS();
 }
