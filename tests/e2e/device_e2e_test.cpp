@@ -40,7 +40,7 @@ Lines lines_after_hello(const ProgramRun& run, const std::string& until) {
     return {std::next(from), to};
 }
 
-// The lines before the bench line that are not the program's own log lines.
+// The last `count` lines before the bench line, log lines and emulation trace alike.
 Lines device_lines_before_bench(const ProgramRun& run, std::size_t count) {
     const Lines m = run.messages();
     auto bench = std::find_if(m.begin(), m.end(), [](const std::string& l) { return l.rfind("bench ", 0) == 0; });
