@@ -14,13 +14,11 @@ include(GoogleTest)
 #                    by spaces; empty for a native build. Tests that need the real kernel for
 #                    the target (seccomp, namespaces, identity changes) skip under it, and
 #                    tests that start the program put it in front.
-#   SKIMBO_SANITIZED 1 under AddressSanitizer, whose shadow memory rules out an
-#                    address-space limit.
+# (Whether AddressSanitizer is on comes from app/address_space.h, as for the program.)
 add_library(skimbo_test_env INTERFACE)
 list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " skimbo_emulator)
-target_compile_definitions(skimbo_test_env INTERFACE
-  SKIMBO_EMULATOR="${skimbo_emulator}"
-  SKIMBO_SANITIZED=$<BOOL:${SKIMBO_SANITIZE}>)
+target_compile_definitions(skimbo_test_env INTERFACE SKIMBO_EMULATOR="${skimbo_emulator}")
+target_include_directories(skimbo_test_env INTERFACE ${PROJECT_SOURCE_DIR})
 if(CMAKE_CROSSCOMPILING)
   target_sources(skimbo_test_env INTERFACE ${CMAKE_CURRENT_LIST_DIR}/static_test_netdb.cpp)
 endif()

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/address_space.h"
 #include "hoststream/host_stream.h"
 
 namespace skimbo {
@@ -17,14 +18,6 @@ struct LimitCap {
     rlim_t cap;
 };
 
-// The sanitizer's shadow memory alone spans terabytes of address space: under a 512 MiB
-// cap every later mapping of a sanitized build fails, so only those builds leave it out.
-#ifdef SKIMBO_SANITIZED_BUILD
-constexpr bool cap_address_space = false;
-#else
-constexpr bool cap_address_space = true;
-#endif
-
 // A host-driven session needs a few descriptors, no core files, small capture files and
 // well under 512 MiB; CPU time allows the longest session (900 s) a little slack.
 constexpr LimitCap limit_caps[] = {
@@ -32,7 +25,7 @@ constexpr LimitCap limit_caps[] = {
     {RLIMIT_NOFILE, 64},
     {RLIMIT_CORE, 0},
     {RLIMIT_FSIZE, 4194304},
-    {RLIMIT_AS, 536870912},
+    {RLIMIT_AS, address_space_limit<rlim_t>(536870912)},
 };
 
 // Soft and hard both become the smaller of the soft limit and the cap: limits only come down.
@@ -60,8 +53,7 @@ void HostStream::setup() {
     // With the file-size cap in place, a log appended to a long-lived file would otherwise
     // kill the session with SIGXFSZ; ignored, the write just fails and the session goes on.
     std::signal(SIGXFSZ, SIG_IGN);
-    for (const LimitCap& limit : limit_caps)
-        if (limit.resource != RLIMIT_AS || cap_address_space) lower_limit(limit);
+    for (const LimitCap& limit : limit_caps) lower_limit(limit);
     make_nonblocking(0);
     make_nonblocking(1);
     // The payload length, 330,240, big-endian.

@@ -4,16 +4,23 @@
 #include <memory>
 #include <string>
 
+#include "display/framebuffer.h"
+#include "display/rotation.h"
 #include "hoststream/host_stream.h"
 #include "input/action.h"
 #include "input/gesture.h"
 #include "input/replay.h"
+#include "input/touch.h"
 #include "platform/options.h"
 #include "render/canvas.h"
 
 namespace skimbo {
 
 struct Platform {
+    Framebuffer framebuffer;
+    TouchDevice touch;
+    RotationMap rotation_map;
+    bool touch_opened = false;  // opened and accepted in bring-up; read every frame, closed by close()
     ReplayScript replay;
     std::uint64_t replay_cursor = 0;  // index of the next replay event not yet delivered
     std::unique_ptr<HostStream> host;
@@ -30,8 +37,12 @@ struct Platform {
     void present(const Canvas& canvas);
     // Writes <capture_dir>/<base_name>.ppm when a capture directory is configured; may throw.
     void capture(const Canvas& canvas, const std::string& base_name);
-    // Releases the devices; reports no failure.
+    // Releases the touch screen, with its grab, and then the panel; reports no failure.
     void close();
+
+private:
+    // Device play: owner check, panel, touch screen, description line and sandbox, in order.
+    void bring_up_devices();
 };
 
 }  // namespace skimbo

@@ -10,12 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
 
+#include "app/address_space.h"
 #include "sandbox/test_support.h"
 #include "tests/test_env.h"
 
@@ -24,9 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The sanitizers' shadow memory already exceeds any useful address-space limit, so a
-// sanitizer build asks for one too large to matter.
-constexpr int as_limit_mib = test_env::sanitized ? INT_MAX : 96;
+constexpr int as_limit_mib = address_space_limit(96);
 constexpr uid_t other_user = 1000;
 
 // The value of the line that starts with `label` ("Uid:", "Max open files"), with runs of

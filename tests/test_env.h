@@ -2,6 +2,8 @@
 // How the test programs were built (definitions from cmake/SkimboTest.cmake).
 #include <string_view>
 
+#include "app/address_space.h"
+
 namespace skimbo::test_env {
 
 // The command prefix that runs a target program here, words separated by spaces; empty
@@ -12,6 +14,6 @@ inline constexpr std::string_view emulator = SKIMBO_EMULATOR;
 // that does not pass on seccomp filters, namespaces and identity changes faithfully.
 inline constexpr bool emulated = !emulator.empty();
 
-inline constexpr bool sanitized = SKIMBO_SANITIZED != 0;
+inline constexpr bool sanitized = sanitized_build;
 
 }  // namespace skimbo::test_env

@@ -81,6 +81,10 @@ ScriptStep end_of_file_at(std::uint32_t t_ms);   // one read returning 0
 void press(std::vector<ScriptStep>& script, std::uint32_t t_ms, int x, int y);
 void release(std::vector<ScriptStep>& script, std::uint32_t t_ms);
 
+// A trace file that puts the device operations on the program's own standard error, between
+// its log lines, so that a test sees in which order the two happened.
+inline constexpr const char* trace_on_stderr = "/proc/self/fd/2";
+
 struct EmuDevices {
     EmuPanel panel;
     EmuTouch touch;

@@ -1,6 +1,7 @@
 #include "tests/emu/emu_session.h"
 
 #include <dlfcn.h>
+#include <sys/auxv.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -45,7 +46,7 @@ EmuSession::EmuSession(EmuDevices described, std::uint8_t panel_fill) : devices(
     if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp");
     dir = pattern;
     devices.panel.memory = dir + "/panel.mem";
-    devices.trace = dir + "/trace";
+    if (devices.trace.empty()) devices.trace = dir + "/trace";
     write_file(devices.panel.memory, std::string(devices.panel.memory_size(), static_cast<char>(panel_fill)));
     const std::string config = dir + "/devices.conf";
     write_file(config, format_devices(devices));
@@ -74,8 +75,10 @@ std::vector<std::string> EmuSession::trace() const {
     return lines;
 }
 
-void run_under_device_emulation(char** argv) {
-    if (dlsym(RTLD_DEFAULT, "skimbo_device_emu_loaded") != nullptr) return;
+bool run_under_device_emulation(char** argv) {
+    // No program interpreter: the program is static and LD_PRELOAD means nothing to it.
+    if (getauxval(AT_BASE) == 0) return false;
+    if (dlsym(RTLD_DEFAULT, "skimbo_device_emu_loaded") != nullptr) return true;
     if (std::getenv(attempt_variable) != nullptr) {
         std::fprintf(stderr, "the device emulation %s did not load\n", SKIMBO_DEVICE_EMU_LIBRARY);
         std::exit(2);

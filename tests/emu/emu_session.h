@@ -16,6 +16,7 @@ struct EmuSession {
     EmuDevices devices;
 
     // The panel memory starts filled with panel_fill, so a row the program never wrote shows.
+    // The trace goes to a file of the session unless the description names one.
     explicit EmuSession(EmuDevices described, std::uint8_t panel_fill = 0xA5);
     ~EmuSession();
     EmuSession(const EmuSession&) = delete;
@@ -23,13 +24,15 @@ struct EmuSession {
 
     // The panel memory as the program left it.
     std::vector<std::uint8_t> panel_memory() const;
-    // The device operations the emulation saw, one per line ("panel mmap 220160", "touch grab").
+    // The device operations the emulation saw, one per line ("panel mmap 220160", "touch grab"),
+    // when they went to the session's own trace file.
     std::vector<std::string> trace() const;
 };
 
 // Makes this test process run under the emulation: re-executes it with the emulation library
 // preloaded (after the AddressSanitizer runtime when the binary uses a shared one) unless it is
-// already loaded. Returns only when it is.
-void run_under_device_emulation(char** argv);
+// already loaded. Returns true once it is; false at once for a statically linked program, which
+// no library can be preloaded into (the cross-built test programs that qemu-user runs).
+bool run_under_device_emulation(char** argv);
 
 }  // namespace skimbo::emu
