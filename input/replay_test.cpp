@@ -1,10 +1,10 @@
 #include "input/replay.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -101,14 +101,9 @@ TEST(ReplayParse, RefusedTexts) {
 
 class ReplayLoad : public ::testing::Test {
 protected:
-    std::string dir;
+    test_support::ScratchDir scratch;
+    std::string dir = scratch.path;
 
-    void SetUp() override {
-        char pattern[] = "/tmp/skimbo-replay-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
 
     std::string file_with(const std::string& text) {
         std::string path = dir + "/script.replay";

@@ -2,13 +2,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
 
 #include "platform/platform.h"
+#include "tests/support/scratch_dir.h"
 
 namespace skimbo {
 namespace {
@@ -17,15 +17,10 @@ using namespace std::string_literals;
 
 class Capture : public ::testing::Test {
 protected:
-    std::string dir;
+    test_support::ScratchDir scratch;
+    std::string dir = scratch.path;
     Canvas canvas{};
 
-    void SetUp() override {
-        char pattern[] = "/tmp/skimbo-capture-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
 
     Platform capturing_into(const std::string& capture_dir) {
         Options options;

@@ -4,30 +4,27 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tests/support/allocation_count.h"
+#include "tests/support/scratch_dir.h"
 
 namespace skimbo {
 namespace {
 
 class HeadlessPlatform : public ::testing::Test {
 protected:
-    std::string dir;
+    test_support::ScratchDir scratch;
+    std::string dir = scratch.path;
     std::vector<Action> actions;
     ActionHandler on_action = [this](Action a) { actions.push_back(a); };
 
     void SetUp() override {
-        char pattern[] = "/tmp/skimbo-platform-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
         actions.reserve(64);
     }
-    void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
 
     Options replaying(const std::string& script) {
         std::string path = dir + "/script.replay";

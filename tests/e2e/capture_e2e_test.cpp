@@ -5,27 +5,22 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "tests/e2e/program_run.h"
+#include "tests/support/scratch_dir.h"
 
 namespace skimbo::e2e {
 namespace {
 
 class CaptureE2E : public ::testing::Test {
 protected:
-    std::string dir;
+    test_support::ScratchDir scratch;
+    std::string dir = scratch.path;
 
-    void SetUp() override {
-        char pattern[] = "/tmp/skimbo-captures-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
 
     ProgramRun capture_session(const std::string& exit_after_ms) {
         return run_program({"--headless", "--virtual-clock", "--seed", "3", "--exit-after", exit_after_ms,

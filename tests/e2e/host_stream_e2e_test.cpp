@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/e2e/program_run.h"
+#include "tests/support/scratch_dir.h"
 
 namespace skimbo::e2e {
 namespace {
@@ -203,9 +204,8 @@ std::string first_capture(const std::string& dir, const std::string& suffix) {
 }
 
 TEST(HostStreamE2E, ARecordCarriesTheSameFrameAsTheCaptureOfThatFrame) {
-    char pattern[] = "/tmp/skimbo-host-captures-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    std::string dir = pattern;
+    test_support::ScratchDir scratch;
+    const std::string& dir = scratch.path;
     std::vector<std::string> args = host_session;
     args.insert(args.end(), {"--capture-dir", dir});
     ProgramRun run = ProgramRun::start(args);
@@ -222,7 +222,6 @@ TEST(HostStreamE2E, ARecordCarriesTheSameFrameAsTheCaptureOfThatFrame) {
         EXPECT_EQ(capture.substr(0, ppm_header.size()), ppm_header);
         EXPECT_TRUE(capture.compare(ppm_header.size(), payload_bytes, reader.first_payload) == 0) << suffix;
     }
-    std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace

@@ -11,21 +11,16 @@
 #include <vector>
 
 #include "tests/e2e/program_run.h"
+#include "tests/support/scratch_dir.h"
 
 namespace skimbo::e2e {
 namespace {
 
 class ReplayE2E : public ::testing::Test {
 protected:
-    std::string dir;
+    test_support::ScratchDir scratch;
+    std::string dir = scratch.path;
     int scripts_written = 0;
-
-    void SetUp() override {
-        char pattern[] = "/tmp/skimbo-replay-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
 
     std::string script(const std::string& text) {
         std::string path = dir + "/script-" + std::to_string(++scripts_written) + ".replay";
