@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -37,10 +35,7 @@ protected:
         return names;
     }
 
-    std::string read(const std::string& name) const {
-        std::ifstream in(dir + "/" + name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string read(const std::string& name) const { return read_file(dir + "/" + name); }
 };
 
 TEST_F(CaptureE2E, FirstFrameWritesAStateAndAPeriodicCaptureThenOneEvery500Ms) {

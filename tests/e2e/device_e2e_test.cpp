@@ -48,12 +48,6 @@ Lines device_lines_before_bench(const ProgramRun& run, std::size_t count) {
     return {bench - static_cast<std::ptrdiff_t>(count), bench};
 }
 
-std::string last_message(const ProgramRun& run) {
-    Lines lines = run.messages();
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    return lines.empty() ? "" : lines.back();
-}
-
 EmuDevices touching(std::vector<emu::ScriptStep> script, std::string trace = {}) {
     return EmuDevices{{}, {}, std::move(script), std::move(trace)};
 }
@@ -123,7 +117,7 @@ TEST_F(DeviceE2E, AFingerHeldInTheExitCornerEndsTheSession) {
     EmuSession devices(touching(script));
     ProgramRun run = run_program(device_play({"--exit-after", "5000"}));
     EXPECT_EQ(run.status, 0) << run.err;
-    const std::string exit_line = last_message(run);
+    const std::string exit_line = run.last_message();
     EXPECT_EQ(exit_line.rfind("exit code=0 reason=exit-gesture frames=", 0), 0u) << exit_line;
     // 1.2 s of hold at 60 frames a second, after 0.1 s of waiting.
     EXPECT_GE(field(exit_line, "frames"), 70);
@@ -146,11 +140,6 @@ std::vector<std::uint8_t> panel_image_of(const std::string& ppm) {
         }
     }
     return panel;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // The offset of the first byte that differs, or -1.
@@ -226,7 +215,7 @@ TEST_F(DeviceE2E, RefusedDevicesEndTheSessionWithTheirLinesAndStatus21) {
         ProgramRun run = run_program(device_play());
         EXPECT_EQ(run.status, 21) << c.name;
         EXPECT_EQ(lines_after_hello(run, "bench "), c.want) << c.name;
-        EXPECT_EQ(last_message(run), "exit code=21 reason=startup-or-runtime-error frames=0") << c.name;
+        EXPECT_EQ(run.last_message(), "exit code=21 reason=startup-or-runtime-error frames=0") << c.name;
     }
 }
 
@@ -263,7 +252,7 @@ TEST_F(DeviceE2E, AnUnpluggedTouchScreenIsTouchLostWithTheDevicesClosedFirst) {
     Lines want = {"touch unplug", "failure: touch-lost"};
     want.insert(want.end(), devices_closed.begin(), devices_closed.end());
     EXPECT_EQ(device_lines_before_bench(run, want.size()), want) << run.err;
-    EXPECT_EQ(last_message(run).rfind("exit code=21 reason=startup-or-runtime-error frames=", 0), 0u);
+    EXPECT_EQ(run.last_message().rfind("exit code=21 reason=startup-or-runtime-error frames=", 0), 0u);
 }
 
 TEST_F(DeviceE2E, SigtermEndsTheSessionWithStatus11AndTheDevicesClosed) {
@@ -273,7 +262,7 @@ TEST_F(DeviceE2E, SigtermEndsTheSessionWithStatus11AndTheDevicesClosed) {
     run.send_signal(SIGTERM);
     EXPECT_EQ(run.finish(), 11);
     EXPECT_EQ(device_lines_before_bench(run, devices_closed.size()), devices_closed) << run.err;
-    EXPECT_EQ(last_message(run).rfind("exit code=11 reason=sigterm frames=", 0), 0u);
+    EXPECT_EQ(run.last_message().rfind("exit code=11 reason=sigterm frames=", 0), 0u);
 }
 
 }  // namespace

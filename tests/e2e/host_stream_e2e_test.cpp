@@ -6,8 +6,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -59,12 +57,6 @@ struct RecordReader {
     }
 };
 
-std::string last_message(const ProgramRun& run) {
-    std::vector<std::string> lines = run.messages();
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    return lines.empty() ? "" : lines.back();
-}
-
 long prefix_ms(const ProgramRun& run, const std::string& message_start) {
     for (std::size_t at = 0; at < run.err.size();) {
         std::size_t end = run.err.find('\n', at);
@@ -96,7 +88,7 @@ TEST(HostStreamE2E, AHostPlaysThroughThePipesAndEndsTheSessionByClosingInput) {
     reader.take();
 
     EXPECT_EQ(run.messages_starting("input tap ").size(), 2u) << run.err;
-    std::string exit_line = last_message(run);
+    std::string exit_line = run.last_message();
     EXPECT_EQ(exit_line.rfind("exit code=0 reason=exit-gesture frames=", 0), 0u) << exit_line;
     EXPECT_EQ(reader.records, static_cast<std::size_t>(field(exit_line, "frames")));
     EXPECT_EQ(reader.bad_headers, 0u);
@@ -114,7 +106,7 @@ TEST(HostStreamE2E, AnExitHoldEndsTheSessionWhileInputIsStillOpen) {
     EXPECT_EQ(run.finish(), 0);
     reader.take();
     EXPECT_GE(held, 1150ms);
-    std::string exit_line = last_message(run);
+    std::string exit_line = run.last_message();
     EXPECT_EQ(exit_line.rfind("exit code=0 reason=exit-gesture frames=", 0), 0u) << exit_line;
     EXPECT_EQ(reader.records, static_cast<std::size_t>(field(exit_line, "frames")));
 }
@@ -127,7 +119,7 @@ TEST(HostStreamE2E, ClosingInputWithAHalfLinePendingEndsCleanly) {
         run.write_stdin(pending);
         EXPECT_EQ(run.finish(), 0) << run.err;
         reader.take();
-        EXPECT_EQ(last_message(run).rfind("exit code=0 reason=exit-gesture frames=", 0), 0u) << run.err;
+        EXPECT_EQ(run.last_message().rfind("exit code=0 reason=exit-gesture frames=", 0), 0u) << run.err;
         EXPECT_TRUE(run.out.empty());
     }
 }
@@ -151,7 +143,7 @@ TEST(HostStreamE2E, EveryBadLineEndsTheSessionWithItsMessage) {
         EXPECT_EQ(run.finish(), 21);
         reader.take();
         EXPECT_EQ(run.messages_starting("failure: "), std::vector<std::string>{c.failure}) << c.input;
-        EXPECT_EQ(last_message(run).rfind("exit code=21 reason=startup-or-runtime-error frames=", 0), 0u);
+        EXPECT_EQ(run.last_message().rfind("exit code=21 reason=startup-or-runtime-error frames=", 0), 0u);
         EXPECT_TRUE(run.out.empty()) << "no partial record after an input failure";
     }
 }
@@ -167,7 +159,7 @@ TEST(HostStreamE2E, AHostThatStopsReadingFailsTheSessionAboutASecondLater) {
     EXPECT_LT(stalled_ms, 2000);
     EXPECT_GT(run.out.size(), 0u);
     EXPECT_LT(run.out.size(), record_bytes) << "the stream ends inside the stalled record";
-    EXPECT_EQ(last_message(run), "exit code=21 reason=startup-or-runtime-error frames=0");
+    EXPECT_EQ(run.last_message(), "exit code=21 reason=startup-or-runtime-error frames=0");
 }
 
 TEST(HostStreamE2E, AHostThatClosesItsReadingEndFailsTheSession) {
@@ -179,11 +171,6 @@ TEST(HostStreamE2E, AHostThatClosesItsReadingEndFailsTheSession) {
     ASSERT_TRUE(run.wait_for_line("exit code=", 10s)) << run.err;
     EXPECT_EQ(run.finish(), 21);
     EXPECT_EQ(run.messages_starting("failure: "), std::vector<std::string>{"failure: host-stream output pipe"});
-}
-
-std::string file_bytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 // The first capture of the session whose name ends in suffix, by session time.
@@ -217,7 +204,7 @@ TEST(HostStreamE2E, ARecordCarriesTheSameFrameAsTheCaptureOfThatFrame) {
 
     const std::string ppm_header = "P6\n640 172\n255\n";
     for (const std::string& suffix : {std::string("-ready.ppm"), std::string("-frame.ppm")}) {
-        std::string capture = file_bytes(first_capture(dir, suffix));
+        std::string capture = read_file(first_capture(dir, suffix));
         ASSERT_EQ(capture.size(), ppm_header.size() + payload_bytes) << suffix;
         EXPECT_EQ(capture.substr(0, ppm_header.size()), ppm_header);
         EXPECT_TRUE(capture.compare(ppm_header.size(), payload_bytes, reader.first_payload) == 0) << suffix;

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
@@ -160,6 +162,17 @@ std::vector<std::string> ProgramRun::messages_starting(const std::string& prefix
     for (const std::string& message : messages())
         if (message.rfind(prefix, 0) == 0) result.push_back(message);
     return result;
+}
+
+std::string ProgramRun::last_message() const {
+    std::vector<std::string> lines = messages();
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    return lines.empty() ? "" : lines.back();
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 ProgramRun run_program(const std::vector<std::string>& args) {

@@ -44,6 +44,8 @@ struct ProgramRun {
     std::vector<std::string> messages() const;
     // Messages that start with prefix, in order.
     std::vector<std::string> messages_starting(const std::string& prefix) const;
+    // The last non-empty message: the exit line of a finished session.
+    std::string last_message() const;
 
 private:
     bool pump_once(int timeout_ms);
@@ -51,6 +53,9 @@ private:
 
 // Starts, closes standard input at once, and collects the whole run.
 ProgramRun run_program(const std::vector<std::string>& args);
+
+// The whole content of a file, or an empty text if it cannot be read.
+std::string read_file(const std::string& path);
 
 // The number that follows "key=" in a line, or -1.
 long field(const std::string& line, const std::string& key);

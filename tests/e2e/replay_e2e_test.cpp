@@ -60,12 +60,6 @@ protected:
 
 using Lines = std::vector<std::string>;
 
-std::string last_message(const ProgramRun& run) {
-    Lines lines = run.messages();
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    return lines.empty() ? "" : lines.back();
-}
-
 const std::string tap_at_start = "0 1 320 86\n0 0 320 86\n";
 
 TEST_F(ReplayE2E, ASingleTapRunsDiesOnItsSixtyFourthFrameAndEndsTheGameOnItsHundredAndThird) {
@@ -91,7 +85,7 @@ TEST_F(ReplayE2E, ASingleTapRunsDiesOnItsSixtyFourthFrameAndEndsTheGameOnItsHund
     for (const Bracket& b : {Bracket{"1050", "63", "running"}, Bracket{"1051", "64", "dying"},
                              Bracket{"1700", "102", "dying"}, Bracket{"1701", "103", "game-over"}}) {
         ProgramRun limited = play(tap_at_start, {"--exit-after", b.exit_after});
-        EXPECT_EQ(last_message(limited), std::string("exit code=12 reason=max-session frames=") + b.frames);
+        EXPECT_EQ(limited.last_message(), std::string("exit code=12 reason=max-session frames=") + b.frames);
         EXPECT_EQ(limited.messages_starting("state=").back().rfind(std::string("state=") + b.last_state + " ", 0), 0u)
             << b.exit_after;
     }
@@ -129,11 +123,11 @@ TEST_F(ReplayE2E, AnExitHoldEndsTheSessionInTheFrameItCompletes) {
     // which ends the session uncounted.
     ProgramRun run = play("3000 1 10 10");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(last_message(run), "exit code=0 reason=exit-gesture frames=252");
+    EXPECT_EQ(run.last_message(), "exit code=0 reason=exit-gesture frames=252");
 
     ProgramRun let_go = play("3000 1 10 10\n4199 0 10 10\n", {"--exit-after", "6000"});
     EXPECT_EQ(let_go.status, 12);
-    EXPECT_EQ(last_message(let_go), "exit code=12 reason=max-session frames=360");
+    EXPECT_EQ(let_go.last_message(), "exit code=12 reason=max-session frames=360");
 
     ProgramRun wandered = play("3000 1 10 10\n3500 1 44 10\n", {"--exit-after", "6000"});
     EXPECT_EQ(wandered.status, 12);
@@ -160,14 +154,14 @@ TEST_F(ReplayE2E, BadScriptsEndTheSessionBeforeTheFirstFrame) {
         ProgramRun run = play_file(c.path);
         EXPECT_EQ(run.status, 21) << c.path;
         EXPECT_EQ(run.messages_starting("failure: "), Lines{c.failure}) << c.path;
-        EXPECT_EQ(last_message(run), "exit code=21 reason=startup-or-runtime-error frames=0");
+        EXPECT_EQ(run.last_message(), "exit code=21 reason=startup-or-runtime-error frames=0");
     }
 }
 
 TEST_F(ReplayE2E, TheBundledExamplePlaysToItsExitHold) {
     ProgramRun run = play_file(SKIMBO_SOURCE_DIR "/examples/tap-pause-exit.replay");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(last_message(run).rfind("exit code=0 reason=exit-gesture frames=", 0), 0u);
+    EXPECT_EQ(run.last_message().rfind("exit code=0 reason=exit-gesture frames=", 0), 0u);
     Lines states = run.messages_starting("state=");
     EXPECT_TRUE(std::any_of(states.begin(), states.end(),
                             [](const std::string& s) { return s.rfind("state=paused ", 0) == 0; }));

@@ -20,12 +20,6 @@ std::vector<std::string> with(std::vector<std::string> base, const std::vector<s
     return base;
 }
 
-std::string last_message(const ProgramRun& run) {
-    std::vector<std::string> lines = run.messages();
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    return lines.empty() ? "" : lines.back();
-}
-
 TEST(SessionE2E, FirstFrameLogsHelloFirstFrameStateAndHeartbeatInOrder) {
     ProgramRun run = run_program(with(virtual_session, {"--exit-after", "20"}));
     std::vector<std::string> m = run.messages();
@@ -59,14 +53,14 @@ TEST(SessionE2E, VirtualClockLimitsStopAtExactFrameCounts) {
                           Case{{"--max-session", "3", "--exit-after", "2500"}, 150}}) {
         ProgramRun run = run_program(with(virtual_session, c.limit));
         EXPECT_EQ(run.status, 12) << c.limit[1];
-        EXPECT_EQ(last_message(run), "exit code=12 reason=max-session frames=" + std::to_string(c.frames));
+        EXPECT_EQ(run.last_message(), "exit code=12 reason=max-session frames=" + std::to_string(c.frames));
     }
 }
 
 TEST(SessionE2E, DefaultSessionLengthIs120SecondsOfSessionTime) {
     ProgramRun run = run_program(virtual_session);
     EXPECT_EQ(run.status, 12);
-    EXPECT_EQ(last_message(run), "exit code=12 reason=max-session frames=7200");
+    EXPECT_EQ(run.last_message(), "exit code=12 reason=max-session frames=7200");
 }
 
 TEST(SessionE2E, HeartbeatsEveryFiveSecondsOfSessionTime) {
@@ -93,7 +87,7 @@ TEST(SessionE2E, EachStopSignalEndsTheSessionWithStatus11) {
         ASSERT_TRUE(run.wait_for_line("first frame presented")) << run.err;
         run.send_signal(signal_number);
         EXPECT_EQ(run.finish(), 11) << signal_number;
-        std::string exit_line = last_message(run);
+        std::string exit_line = run.last_message();
         EXPECT_EQ(exit_line.rfind("exit code=11 reason=sigterm frames=", 0), 0u) << exit_line;
         EXPECT_GE(field(exit_line, "frames"), 1);
     }
@@ -102,7 +96,7 @@ TEST(SessionE2E, EachStopSignalEndsTheSessionWithStatus11) {
 TEST(SessionE2E, WrongParentIdIsALostParentBeforeTheFirstFrame) {
     ProgramRun run = run_program({"--headless", "--parent-pid", "2147483647"});
     EXPECT_EQ(run.status, 11);
-    EXPECT_EQ(last_message(run), "exit code=11 reason=parent-lost frames=0");
+    EXPECT_EQ(run.last_message(), "exit code=11 reason=parent-lost frames=0");
 }
 
 // The program's parent is an intermediate process that exits mid-session; this test
