@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "app/clock.h"
-#include "app/log.h"
+#include "base/clock.h"
+#include "base/log.h"
 #include "app/scene_view.h"
 #include "game/game.h"
 #include "platform/options.h"

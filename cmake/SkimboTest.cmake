@@ -14,7 +14,7 @@ include(GoogleTest)
 #                    by spaces; empty for a native build. Tests that need the real kernel for
 #                    the target (seccomp, namespaces, identity changes) skip under it, and
 #                    tests that start the program put it in front.
-# (Whether AddressSanitizer is on comes from app/address_space.h, as for the program.)
+# (Whether AddressSanitizer is on comes from base/address_space.h, as for the program.)
 add_library(skimbo_test_env INTERFACE)
 list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " skimbo_emulator)
 target_compile_definitions(skimbo_test_env INTERFACE SKIMBO_EMULATOR="${skimbo_emulator}")

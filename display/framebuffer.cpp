@@ -11,7 +11,7 @@
 #include <limits>
 #include <new>
 
-#include "app/log.h"
+#include "base/log.h"
 
 namespace skimbo {
 namespace {

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/address_space.h"
+#include "base/address_space.h"
 #include "hoststream/host_stream.h"
 
 namespace skimbo {

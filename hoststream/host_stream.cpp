@@ -7,7 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "app/clock.h"
+#include "base/clock.h"
 #include "hoststream/contact_line.h"
 
 namespace skimbo {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/address_space.h"
+#include "base/address_space.h"
 #include "hoststream/host_child.h"
 #include "tests/test_env.h"
 

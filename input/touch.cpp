@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/log.h"
+#include "base/log.h"
 
 namespace skimbo {
 namespace {

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/address_space.h"
-#include "app/log.h"
+#include "base/address_space.h"
+#include "base/log.h"
 #include "platform/platform.h"
 #include "sandbox/sandbox.h"
 
@@ -50,7 +50,7 @@ void open_touch(TouchDevice& touch, bool& touch_opened, const std::string& path)
 }
 
 // Fixed values (the command line accepts no others), except the working directory. A
-// sanitized build cannot live under the address-space limit (app/address_space.h).
+// sanitized build cannot live under the address-space limit (base/address_space.h).
 SandboxPolicy device_policy(const std::string& workdir) {
     SandboxPolicy policy;
     policy.nice = 10;

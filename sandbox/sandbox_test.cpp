@@ -15,7 +15,7 @@
 #include <functional>
 #include <string>
 
-#include "app/address_space.h"
+#include "base/address_space.h"
 #include "sandbox/test_support.h"
 #include "tests/test_env.h"
 

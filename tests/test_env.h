@@ -2,7 +2,7 @@
 // How the test programs were built (definitions from cmake/SkimboTest.cmake).
 #include <string_view>
 
-#include "app/address_space.h"
+#include "base/address_space.h"
 
 namespace skimbo::test_env {
 

@@ -1,9 +1,9 @@
-#include "app/log.h"
+#include "base/log.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 namespace skimbo {
 
