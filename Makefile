@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
-DEPS := cmake ninja-build g++ libgtest-dev libbenchmark-dev
+DEPS := cmake ninja-build g++ libgtest-dev libbenchmark-dev scdoc
 # The device's architecture: a cross compiler, qemu-user to run the tests here, and the
 # GoogleTest sources to build for it.
 ARM64_DEPS := g++-aarch64-linux-gnu qemu-user-static googletest
@@ -24,11 +24,33 @@ test: build
 
 # Cross-builds the program and every test for AArch64 into build-arm64 and runs the tests
 # under qemu-aarch64-static (see docs/sandbox.md for what the emulator cannot run).
-test-arm64:
+.PHONY: arm64 package package-arm64 test-package
+test-arm64: arm64
+	ctest --test-dir build-arm64 --output-on-failure -j $(JOBS)
+
+arm64:
 	@tools/ensure-deps $(DEPS) $(ARM64_DEPS)
 	@cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-arm64 -j $(JOBS)
-	ctest --test-dir build-arm64 --output-on-failure -j $(JOBS)
+
+# Debian packages (packaging/): $(BUILD)/korvel-skimbo_1.0.0_amd64.deb, with
+# korvel-skimbo-tools beside it where the desktop tools are built, and the device's
+# build-arm64/korvel-skimbo_1.0.0_arm64.deb. dpkg-shlibdeps and file compute the dependencies.
+PACKAGE_DEPS := dpkg-dev file
+
+package: build
+	@tools/ensure-deps $(PACKAGE_DEPS)
+	cd $(BUILD) && cpack -G DEB
+
+package-arm64: arm64
+	@tools/ensure-deps $(PACKAGE_DEPS)
+	cd build-arm64 && cpack -G DEB
+
+# Both packages as an integrator meets them: lintian, the manual page, and a short session
+# of the program unpacked from each (the device's under qemu).
+test-package: package package-arm64
+	@tools/ensure-deps lintian man-db
+	packaging/package_test.sh $(BUILD) build-arm64
 
 DEMO_REPLAY := examples/tap-pause-exit.replay
 DEMO_CAPTURES := $(BUILD)/demo-captures

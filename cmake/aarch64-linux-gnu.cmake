@@ -14,7 +14,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Static programs need no AArch64 library directory at run time: the emulator runs them
 # without a path prefix (which would also redirect their absolute paths, "/" included), and
-# the program can be copied to the device as one file.
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+# the program can be copied to the device as one file. Sections that nothing refers to are
+# dropped from the static C and C++ libraries (about 60 KiB of the program).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--gc-sections")
 
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/qemu-aarch64-static)

@@ -1,5 +1,6 @@
 #include "platform/options.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -25,37 +26,63 @@ struct ArgCursor {
     }
 };
 
-void require_text(const char* value, std::string_view accepted, const char* refusal) {
-    if (value != accepted) throw std::runtime_error(refusal);
+constexpr long int32_max = 2147483647;
+
+constexpr auto table = std::to_array<OptionSpec>({
+    {"--headless", OptionValue::none, &Options::headless},
+    {"--host-stream", OptionValue::none, &Options::host_stream},
+    {"--touch-none", OptionValue::none, &Options::touch_none},
+    {"--virtual-clock", OptionValue::none, &Options::virtual_clock},
+    // Accepted from supervisors that still pass them: device play always demands a
+    // single-touch screen, and the bench line ends every session.
+    {"--single-touch", OptionValue::none, {}},
+    {"--bench", OptionValue::none, {}},
+    {"--mode", OptionValue::text, &Options::mode},
+    {"--fb", OptionValue::text, &Options::fb_path},
+    {"--touch", OptionValue::text, &Options::touch_path},
+    {"--fb-format", OptionValue::text, &Options::fb_format},
+    {"--expect", OptionValue::text, {}, 0, 0, "172x640", "wrong physical size"},
+    {"--touch-range", OptionValue::text, {}, 0, 0, "raw", "raw calibrated touch required"},
+    {"--rotate", OptionValue::number, &Options::rotation, 0, 270},
+    {"--max-session", OptionValue::number, &Options::max_session_s, 1, 900},
+    {"--parent-pid", OptionValue::number, &Options::parent_pid, 2, int32_max},
+    {"--nice", OptionValue::number, &Options::nice, 10, 10},
+    {"--idle-exit", OptionValue::number, {}, 0, 0},
+    {"--user", OptionValue::text, {}, 0, 0, "65534:65534", "nobody required"},
+    {"--seccomp", OptionValue::text, {}, 0, 0, "compat", "qualified compat isolation required"},
+    {"--workdir", OptionValue::text, &Options::workdir},
+    {"--replay", OptionValue::text, &Options::replay_path},
+    {"--capture-dir", OptionValue::text, &Options::capture_dir},
+    {"--seed", OptionValue::number, &Options::seed, 1, int32_max},
+    {"--exit-after", OptionValue::number, &Options::exit_after_ms, 1, 900000},
+});
+
+void apply_number(const OptionSpec& spec, const char* text, Options& o) {
+    const std::int32_t value = parse_int_arg(text, spec.min, spec.max);
+    if (auto field = std::get_if<std::int32_t Options::*>(&spec.field)) o.**field = value;
+    if (auto field = std::get_if<std::uint32_t Options::*>(&spec.field))
+        o.**field = static_cast<std::uint32_t>(value);
 }
 
-// Applies one argument; returns false when it names no option.
-bool apply_option(std::string_view name, ArgCursor& args, Options& o) {
-    if (name == "--headless") o.headless = true;
-    else if (name == "--host-stream") o.host_stream = true;
-    else if (name == "--touch-none") o.touch_none = true;
-    else if (name == "--virtual-clock") o.virtual_clock = true;
-    else if (name == "--single-touch" || name == "--bench") {}
-    else if (name == "--mode") o.mode = args.next_value();
-    else if (name == "--fb") o.fb_path = args.next_value();
-    else if (name == "--touch") o.touch_path = args.next_value();
-    else if (name == "--fb-format") o.fb_format = args.next_value();
-    else if (name == "--expect") require_text(args.next_value(), "172x640", "wrong physical size");
-    else if (name == "--touch-range") require_text(args.next_value(), "raw", "raw calibrated touch required");
-    else if (name == "--rotate") o.rotation = parse_int_arg(args.next_value(), 0, 270);
-    else if (name == "--max-session") o.max_session_s = parse_int_arg(args.next_value(), 1, 900);
-    else if (name == "--parent-pid") o.parent_pid = parse_int_arg(args.next_value(), 2, 2147483647);
-    else if (name == "--nice") o.nice = parse_int_arg(args.next_value(), 10, 10);
-    else if (name == "--idle-exit") parse_int_arg(args.next_value(), 0, 0);
-    else if (name == "--user") require_text(args.next_value(), "65534:65534", "nobody required");
-    else if (name == "--seccomp") require_text(args.next_value(), "compat", "qualified compat isolation required");
-    else if (name == "--workdir") o.workdir = args.next_value();
-    else if (name == "--replay") o.replay_path = args.next_value();
-    else if (name == "--capture-dir") o.capture_dir = args.next_value();
-    else if (name == "--seed") o.seed = static_cast<std::uint32_t>(parse_int_arg(args.next_value(), 1, 2147483647));
-    else if (name == "--exit-after") o.exit_after_ms = static_cast<std::uint32_t>(parse_int_arg(args.next_value(), 1, 900000));
-    else return false;
-    return true;
+void apply_text(const OptionSpec& spec, const char* text, Options& o) {
+    if (!spec.accepted.empty() && text != spec.accepted) throw std::runtime_error(spec.refusal);
+    if (auto field = std::get_if<std::string Options::*>(&spec.field)) o.**field = text;
+}
+
+void apply_option(const OptionSpec& spec, ArgCursor& args, Options& o) {
+    if (spec.value == OptionValue::none) {
+        if (auto flag = std::get_if<bool Options::*>(&spec.field)) o.**flag = true;
+    } else if (spec.value == OptionValue::number) {
+        apply_number(spec, args.next_value(), o);
+    } else {
+        apply_text(spec, args.next_value(), o);
+    }
+}
+
+const OptionSpec* find_option(std::string_view name) {
+    for (const OptionSpec& spec : table)
+        if (spec.name == name) return &spec;
+    return nullptr;
 }
 
 void check_cross_option_rules(const Options& o) {
@@ -74,6 +101,8 @@ void check_cross_option_rules(const Options& o) {
 
 }  // namespace
 
+std::span<const OptionSpec> option_table() { return table; }
+
 std::int32_t parse_int_arg(const char* text, long min, long max) {
     errno = 0;
     char* end = nullptr;
@@ -88,9 +117,9 @@ Options parse_options(int argc, const char* const* argv) {
     Options options;
     ArgCursor args{argc, argv, 1};
     for (; args.index < argc; ++args.index) {
-        std::string_view name = argv[args.index];
-        if (!apply_option(name, args, options))
-            throw std::runtime_error("unknown option: " + std::string(name));
+        const OptionSpec* spec = find_option(argv[args.index]);
+        if (!spec) throw std::runtime_error("unknown option: " + std::string(argv[args.index]));
+        apply_option(*spec, args, options);
     }
     check_cross_option_rules(options);
     return options;

@@ -1,7 +1,10 @@
 #pragma once
 // The parsed command line: the program's only configuration.
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
+#include <variant>
 
 namespace skimbo {
 
@@ -27,6 +30,29 @@ struct Options {
     std::uint32_t seed = 0;           // 0: derive one at start
     std::uint32_t exit_after_ms = 0;  // 0: no limit
 };
+
+// What follows an option's name on the command line.
+enum class OptionValue { none, text, number };
+
+// Where an option's value goes; monostate: nowhere, the option only checks its value.
+using OptionField = std::variant<std::monostate, bool Options::*, std::string Options::*,
+                                 std::int32_t Options::*, std::uint32_t Options::*>;
+
+// One option the program accepts. A flag sets its bool field; a text value must equal
+// `accepted` when that is not empty, else `refusal` refuses the command line; a number must
+// lie within min..max. The manual page documents every row (docs/korvel-skimbo.1.scd).
+struct OptionSpec {
+    std::string_view name;
+    OptionValue value;
+    OptionField field;
+    long min = 0;
+    long max = 0;
+    std::string_view accepted = {};
+    const char* refusal = nullptr;
+};
+
+// Every option, in the order arguments are compared with them.
+std::span<const OptionSpec> option_table();
 
 // Parses argv (argv[0] is skipped) or throws std::runtime_error with the refusal message.
 Options parse_options(int argc, const char* const* argv);
