@@ -1,0 +1,24 @@
+#pragma once
+// The program's log as it arrives on its standard error: passed through to ours, and read
+// for the phase and score that the window's title shows and the last line we repeat when
+// the program fails.
+#include <string>
+
+namespace skimbo::view {
+
+struct ProgramLog {
+    std::string partial;    // the line still being received
+    std::string last_line;  // the last complete line
+    std::string phase = "starting";
+    int score = 0;
+    bool title_changed = true;
+
+    // Reads everything fd holds now; false at end of file or on a read error.
+    bool read_from(int fd);
+    std::string title() const;
+
+private:
+    void follow(const std::string& line);
+};
+
+}  // namespace skimbo::view
