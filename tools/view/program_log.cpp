@@ -33,6 +33,7 @@ bool ProgramLog::read_from(int fd) {
 
 // The state and heartbeat lines carry "state=<phase> score=<n>".
 void ProgramLog::follow(const std::string& line) {
+    if (line.find("] failure: ") != std::string::npos) failure_line = line;
     std::size_t state_at = line.find(" state=");
     std::size_t score_at = line.find(" score=", state_at);
     if (state_at == std::string::npos || score_at == std::string::npos) return;

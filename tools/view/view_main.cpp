@@ -122,6 +122,11 @@ int view(const ViewOptions& options) {
     argv.insert(argv.end(), options.program_options.begin(), options.program_options.end());
     try {
         window.open(options.portrait, options.scale);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "korvel-skimbo-view: %s\n", failure.what());
+        return 1;
+    }
+    try {
         child.start(argv);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "korvel-skimbo-view: %s\n", failure.what());
@@ -134,8 +139,7 @@ int view(const ViewOptions& options) {
     int status = child.finish(grace_ms);
     if (broken) std::fprintf(stderr, "korvel-skimbo-view: %s does not send frame records\n", options.program.c_str());
     if (status != 0)
-        std::fprintf(stderr, "korvel-skimbo-view: the program ended with status %d; its last line: %s\n", status,
-                     log.last_line.c_str());
+        std::fprintf(stderr, "korvel-skimbo-view: the program ended with status %d: %s\n", status, log.reason().c_str());
     return status == 0 && broken ? 1 : status;
 }
 

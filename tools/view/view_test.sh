@@ -73,9 +73,9 @@ while read -r expected options; do
   timeout 20 "$build/korvel-skimbo-view" $options 2>"$work/log" || status=$?
   [ $status = $expected ] || fail "'$options': the viewer ended with status $status, not $expected"
 done <<'ROWS'
-21 -- --bogus
 127 --program /nonexistent/korvel-skimbo
 12 -- --exit-after 1500
+21 -- --bogus
 ROWS
-expect_log "korvel-skimbo-view: the program ended with status 12; its last line: .*exit code=12"
+expect_log "korvel-skimbo-view: the program ended with status 21: .*failure: unknown option: --bogus"
 echo "view test passed"
