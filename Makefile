@@ -8,7 +8,7 @@ DEPS := cmake ninja-build g++ libgtest-dev libbenchmark-dev scdoc
 ARM64_DEPS := g++-aarch64-linux-gnu qemu-user-static googletest
 PROGRAM := $(BUILD)/korvel-skimbo
 
-.PHONY: deps configure build test test-arm64 demo bench screenshots
+.PHONY: deps configure build test test-arm64 demo bench screenshots play test-view
 
 deps:
 	@tools/ensure-deps $(DEPS)
@@ -52,12 +52,14 @@ test-package: package package-arm64
 	@tools/ensure-deps lintian man-db
 	packaging/package_test.sh $(BUILD) build-arm64
 
-DEMO_REPLAY := examples/tap-pause-exit.replay
+DEMO_REPLAY := $(BUILD)/demo.replay
 DEMO_CAPTURES := $(BUILD)/demo-captures
 
-# Plays the example replay on the virtual clock, printing the log and capturing frames.
+# The autopilot flies seed 7 through 30 pipes; the program plays its replay on the virtual
+# clock, printing the log (the score climbs) and capturing frames.
 demo: build
 	@rm -rf $(DEMO_CAPTURES) && mkdir -p $(DEMO_CAPTURES)
+	$(BUILD)/korvel-skimbo-autoplay --seed 7 > $(DEMO_REPLAY)
 	$(PROGRAM) --headless --virtual-clock --seed 7 --replay $(DEMO_REPLAY) --capture-dir $(DEMO_CAPTURES)
 	@echo "captures: $$(ls $(DEMO_CAPTURES) | wc -l) frames in $(DEMO_CAPTURES)"
 
@@ -66,6 +68,24 @@ bench: deps
 	@cmake --build build-bench -j $(JOBS)
 	build-bench/bench/skimbo-bench
 
+# The viewer needs SDL2; its pictures and its test a virtual X server, xdotool and ImageMagick.
+VIEW_DEPS := libsdl2-dev
+XVFB_DEPS := xvfb xauth xdotool imagemagick
+
 # The README's pictures, made from real captures of the program.
-screenshots: build
+screenshots:
+	@tools/ensure-deps $(DEPS) $(VIEW_DEPS) $(XVFB_DEPS)
+	@$(MAKE) --no-print-directory build
 	tools/make-screenshots $(BUILD) docs/screens
+
+# Opens a game in the viewer; its options go in PLAY_ARGS, e.g. PLAY_ARGS="--portrait -- --seed 7".
+play:
+	@tools/ensure-deps $(DEPS) $(VIEW_DEPS)
+	@$(MAKE) --no-print-directory build
+	$(BUILD)/korvel-skimbo-view $(PLAY_ARGS)
+
+# The viewer in a virtual X server, driven by xdotool; skips, saying why, where none starts.
+test-view:
+	@tools/ensure-deps $(DEPS) $(VIEW_DEPS) $(XVFB_DEPS)
+	@$(MAKE) --no-print-directory build
+	tools/view/view_test.sh $(BUILD)

@@ -1,4 +1,4 @@
-// Renders a few typical frames and a sheet of every sprite as PNG files, for looking
+// Renders a few typical frames and a sheet of every sprite as binary PPM files, for looking
 // at the art while changing it. Usage: skimbo-art-preview OUTPUT_DIRECTORY
 #include <algorithm>
 #include <cstdint>
@@ -11,7 +11,6 @@
 #include "render/blend.h"
 #include "render/canvas.h"
 #include "render/scene.h"
-#include "tools/png.h"
 
 namespace {
 
@@ -22,17 +21,16 @@ struct Rgb {
     std::vector<std::uint32_t> pixels;  // 0x00RRGGBB
 };
 
-bool write_png(const std::string& path, const Rgb& image, int zoom) {
-    std::vector<std::uint8_t> rgb;
+// Writes the image enlarged zoom times, each pixel a square.
+bool write_ppm(const std::string& path, const Rgb& image, int zoom) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << "P6\n" << image.width * zoom << ' ' << image.height * zoom << "\n255\n";
     for (int y = 0; y < image.height * zoom; ++y)
         for (int x = 0; x < image.width * zoom; ++x) {
             std::uint32_t p = image.pixels[(y / zoom) * image.width + x / zoom];
-            rgb.insert(rgb.end(), {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
-                                   static_cast<std::uint8_t>(p)});
+            const char rgb[3] = {static_cast<char>(p >> 16), static_cast<char>(p >> 8), static_cast<char>(p)};
+            out.write(rgb, 3);
         }
-    std::vector<std::uint8_t> png = encode_png(image.width * zoom, image.height * zoom, rgb);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     return static_cast<bool>(out);
 }
 
@@ -87,10 +85,10 @@ int main(int argc, char** argv) {
     exit.pipes.clear();
     SceneView ready = exit;
     ready.exit_progress = 0;
-    bool ok = write_png(dir + "/ready.png", frame(ready), 2) && write_png(dir + "/playing.png", frame(playing), 2) &&
-              write_png(dir + "/paused.png", frame(view(ViewPhase::Paused, 230, 72, -12, 0.1f)), 2) &&
-              write_png(dir + "/game-over.png", frame(over), 2) && write_png(dir + "/exit-hold.png", frame(exit), 2) &&
-              write_png(dir + "/sprites.png", sprite_sheet(), 3);
+    bool ok = write_ppm(dir + "/ready.ppm", frame(ready), 2) && write_ppm(dir + "/playing.ppm", frame(playing), 2) &&
+              write_ppm(dir + "/paused.ppm", frame(view(ViewPhase::Paused, 230, 72, -12, 0.1f)), 2) &&
+              write_ppm(dir + "/game-over.ppm", frame(over), 2) && write_ppm(dir + "/exit-hold.ppm", frame(exit), 2) &&
+              write_ppm(dir + "/sprites.ppm", sprite_sheet(), 3);
     if (!ok) std::fprintf(stderr, "skimbo-art-preview: cannot write into %s\n", argv[1]);
     return ok ? 0 : 1;
 }

@@ -1,38 +1,28 @@
 // Writes a replay that shows every screen of the game for the README pictures: the ready bob, a start tap,
-// a few pipes flown by a simple autopilot, a pause and its resume, a crash, game over, and an
-// exit hold. It follows the session's own frame schedule on the virtual clock, so the program
-// started with the same seed and --virtual-clock plays exactly this run.
+// a few pipes flown by the autopilot, a pause and its resume, a crash, game over, and an exit hold. It
+// follows the session's own frame schedule on the virtual clock, so the program started with the same
+// seed and --virtual-clock plays exactly this run.
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
-#include "game/game.h"
+#include "tools/autoplay/flight.h"
 
 namespace {
 
+using namespace skimbo::autoplay;
 using skimbo::Game;
 using skimbo::GamePhase;
 
-constexpr unsigned start_delay_ms = 1000;
-constexpr unsigned pause_length_ms = 700;
-constexpr unsigned exit_hold_delay_ms = 600;
+constexpr std::uint64_t start_frame = 60;    // 1000 ms of the ready bob
+constexpr std::uint64_t pause_frames = 42;   // 700 ms
+constexpr std::uint32_t exit_hold_delay_ms = 600;
+constexpr std::uint64_t last_frame = 60 * 120;
 
-unsigned frame_ms(unsigned frame) { return static_cast<unsigned>(frame * 1000ull / 60); }
-
-// The nearest pipe whose right edge has not yet passed the bird.
-const skimbo::Pipe* next_pipe(const Game& game) {
-    const skimbo::Pipe* nearest = nullptr;
-    for (const skimbo::Pipe& pipe : game.pipes)
-        if (pipe.x + 36 >= 137 && (!nearest || pipe.x < nearest->x)) nearest = &pipe;
-    return nearest;
+void print_tap(std::uint64_t frame, int x, int y) {
+    unsigned t = frame_ms(frame);
+    std::printf("%u 1 %d %d\n%u 0 %d %d\n", t, x, y, t, x, y);
 }
-
-bool autopilot_wants_boost(const Game& game) {
-    const skimbo::Pipe* pipe = next_pipe(game);
-    double target = pipe ? pipe->gap_y + 10 : 79;
-    return game.bird_y > target && game.bird_vy >= 0;
-}
-
-void print_tap(unsigned t_ms, int x, int y) { std::printf("%u 1 %d %d\n%u 0 %d %d\n", t_ms, x, y, t_ms, x, y); }
 
 }  // namespace
 
@@ -41,31 +31,31 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: screenshot_replay SEED PIPES > file.replay\n");
         return 2;
     }
+    const auto seed = static_cast<std::uint32_t>(std::strtoul(argv[1], nullptr, 10));
+    std::optional<Flight> flight = plan_flight(seed, start_frame, std::atoi(argv[2]), last_frame);
+    if (!flight) {
+        std::fprintf(stderr, "no flight found for seed %u\n", seed);
+        return 1;
+    }
+    for (std::uint64_t frame : flight->tap_frames) print_tap(frame, 320, 86);
+    const std::uint64_t pause_frame = flight->scored_frame + 1, resume_frame = pause_frame + pause_frames;
+    print_tap(pause_frame, 620, 20);   // the pause corner
+    print_tap(resume_frame, 320, 86);  // a tap resumes a paused game; no tap follows, so the bird falls
+
+    // The same run on our own game, to find when it is over.
     Game game;
-    game.init(static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)));
-    const int pipes_to_pass = std::atoi(argv[2]);
-    unsigned previous_ms = 0, resume_ms = 0;
-    for (unsigned frame = 0; frame < 60 * 120; ++frame) {
-        const unsigned now = frame_ms(frame);
-        const GamePhase phase_before = game.phase;
-        bool start = game.phase == GamePhase::ready && now >= start_delay_ms;
-        if (start || (game.phase == GamePhase::running && game.score < pipes_to_pass && autopilot_wants_boost(game))) {
-            print_tap(now, 320, 86);
-            game.boost();
-        } else if (!resume_ms && game.phase == GamePhase::running && game.score == pipes_to_pass) {
-            print_tap(now, 620, 20);  // the pause corner
-            game.toggle_pause();
-            resume_ms = now + pause_length_ms;
-        } else if (game.phase == GamePhase::paused && now >= resume_ms) {
-            print_tap(now, 320, 86);  // a tap resumes a paused game
-            game.toggle_pause();
-        } else if (game.phase == GamePhase::game_over) {
-            std::printf("%u 1 10 10\n", now + exit_hold_delay_ms);  // held in the exit corner, never released
-            std::fprintf(stderr, "game over at %u ms with score %d\n", now, game.score);
+    game.init(seed);
+    std::size_t next_tap = 0;
+    for (std::uint64_t frame = 0; frame < last_frame; ++frame) {
+        const GamePhase before = game.phase;
+        if (next_tap < flight->tap_frames.size() && flight->tap_frames[next_tap] == frame) game.boost(), ++next_tap;
+        if (frame == pause_frame || frame == resume_frame) game.toggle_pause();
+        advance_frame(game, frame, before);
+        if (game.phase == GamePhase::game_over) {
+            std::printf("%u 1 10 10\n", frame_ms(frame) + exit_hold_delay_ms);  // held in the exit corner
+            std::fprintf(stderr, "game over at %u ms with score %d\n", frame_ms(frame), game.score);
             return 0;
         }
-        game.advance(phase_before == GamePhase::paused ? 0.0 : (now - previous_ms) / 1000.0);
-        previous_ms = now;
     }
     std::fprintf(stderr, "the run never reached game over\n");
     return 1;
