@@ -8,7 +8,7 @@ DEPS := cmake ninja-build g++ libgtest-dev libbenchmark-dev
 ARM64_DEPS := g++-aarch64-linux-gnu qemu-user-static googletest
 PROGRAM := $(BUILD)/korvel-skimbo
 
-.PHONY: deps configure build test test-arm64 demo bench screenshots
+.PHONY: deps configure build test test-arm64 demo bench screenshots fuzz
 
 deps:
 	@tools/ensure-deps $(DEPS)
@@ -47,3 +47,24 @@ bench: deps
 # The README's pictures, made from real captures of the program.
 screenshots: build
 	tools/make-screenshots $(BUILD) docs/screens
+
+# The libFuzzer targets of tests/fuzz, built by clang with AddressSanitizer and
+# UndefinedBehaviorSanitizer, each run for FUZZ_SECONDS over its seed corpus. What a run
+# learns stays in build-fuzz/corpus; a crash stops the loop and is kept in build-fuzz/crashes.
+FUZZ_SECONDS ?= 60
+FUZZ_DEPS := clang libfuzzer-14-dev libclang-rt-14-dev
+FUZZ_TARGETS := command_line replay host_stream touch gesture_game render_scene
+
+fuzz:
+	@tools/ensure-deps $(DEPS) $(FUZZ_DEPS)
+	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DSKIMBO_FUZZ=ON -DSKIMBO_SANITIZE=ON -DSKIMBO_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@mkdir -p build-fuzz/crashes build-fuzz/logs
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t; log=build-fuzz/logs/$$t.log; \
+	  build-fuzz/tests/fuzz/$${t}_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/crashes/$$t- build-fuzz/corpus/$$t tests/fuzz/corpus/$$t >$$log 2>&1 \
+	    || { tail -n 60 $$log; echo "fuzz $$t: FAILED, see $$log"; exit 1; }; \
+	  echo "fuzz $$t: $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), $$(grep '^Done' $$log)"; \
+	done
