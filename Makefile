@@ -8,7 +8,7 @@ DEPS := cmake ninja-build g++ libgtest-dev libbenchmark-dev
 ARM64_DEPS := g++-aarch64-linux-gnu qemu-user-static googletest
 PROGRAM := $(BUILD)/korvel-skimbo
 
-.PHONY: deps configure build test test-arm64 demo bench screenshots fuzz
+.PHONY: deps configure build test test-arm64 demo bench screenshots fuzz memcheck soak
 
 deps:
 	@tools/ensure-deps $(DEPS)
@@ -68,3 +68,24 @@ fuzz:
 	    || { tail -n 60 $$log; echo "fuzz $$t: FAILED, see $$log"; exit 1; }; \
 	  echo "fuzz $$t: $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), $$(grep '^Done' $$log)"; \
 	done
+
+# One replay session and one host-stream session under valgrind's memcheck: no error, no leak.
+# The host-stream session starts with the 64 descriptors it lowers its limit to: valgrind
+# refuses any other change of that limit.
+MEMCHECK := valgrind -q --error-exitcode=99 --leak-check=full --show-leak-kinds=all --errors-for-leak-kinds=all
+
+memcheck: build
+	@tools/ensure-deps valgrind
+	@$(MEMCHECK) $(PROGRAM) --headless --virtual-clock --seed 7 --replay $(DEMO_REPLAY) 2>$(BUILD)/memcheck-replay.log \
+	  || { cat $(BUILD)/memcheck-replay.log; exit 1; }
+	@(sleep 3; printf 'CONTACT 0 1 320 86\nCONTACT 0 0 320 86\n'; sleep 2) \
+	  | (ulimit -n 64; $(MEMCHECK) $(PROGRAM) --headless --host-stream >/dev/null 2>$(BUILD)/memcheck-host.log) \
+	  || { cat $(BUILD)/memcheck-host.log; exit 1; }
+	@echo "memcheck: a replay session and a host-stream session, no error and no leak"
+
+# A real-clock host-stream session with a host tapping at random, watched for growth.
+SOAK_SECONDS ?= 900
+
+soak: build
+	@tools/ensure-deps python3
+	tools/soak --seconds $(SOAK_SECONDS) --program $(PROGRAM)
