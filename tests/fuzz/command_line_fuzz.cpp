@@ -20,7 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (o.rotation != 270 || o.fb_format != "rgb565" || o.mode != "play" || o.max_session_s < 1) std::abort();
         if (!o.headless && (o.parent_pid < 2 || o.workdir.empty() || o.host_stream || o.virtual_clock)) std::abort();
         if (o.host_stream && (o.virtual_clock || !o.replay_path.empty())) std::abort();
-    } catch (const std::runtime_error&) {  // a refusal; anything else escaping is a fault
-    }
+    } catch (const std::runtime_error&) {}  // a refusal; anything else escaping is a fault
     return 0;
 }

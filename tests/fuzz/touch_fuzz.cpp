@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int kernel[2];
     if (pipe2(kernel, O_NONBLOCK | O_CLOEXEC) != 0) std::abort();
     skimbo::TouchDevice touch;
-    touch.fd = kernel[0];
-    touch.width = 172, touch.height = 640;
+    touch.fd = kernel[0], touch.width = 172, touch.height = 640;
     while (in.remaining_bytes() > 0) {
         std::vector<input_event> events(in.ConsumeIntegralInRange<std::size_t>(1, 16));
         for (input_event& e : events) {
