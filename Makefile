@@ -8,7 +8,7 @@ DEPS := cmake ninja-build g++ libgtest-dev libbenchmark-dev scdoc
 ARM64_DEPS := g++-aarch64-linux-gnu qemu-user-static googletest
 PROGRAM := $(BUILD)/korvel-skimbo
 
-.PHONY: deps configure build test test-arm64 demo bench screenshots play test-view
+.PHONY: deps configure build test test-arm64 demo bench screenshots play test-view fuzz memcheck soak
 
 deps:
 	@tools/ensure-deps $(DEPS)
@@ -89,3 +89,45 @@ test-view:
 	@tools/ensure-deps $(DEPS) $(VIEW_DEPS) $(XVFB_DEPS)
 	@$(MAKE) --no-print-directory build
 	tools/view/view_test.sh $(BUILD)
+
+# The libFuzzer targets of tests/fuzz, built by clang with AddressSanitizer and
+# UndefinedBehaviorSanitizer, each run for FUZZ_SECONDS over its seed corpus. What a run
+# learns stays in build-fuzz/corpus; a crash stops the loop and is kept in build-fuzz/crashes.
+FUZZ_SECONDS ?= 60
+FUZZ_DEPS := clang libfuzzer-14-dev libclang-rt-14-dev
+FUZZ_TARGETS := command_line replay host_stream touch gesture_game render_scene
+
+fuzz:
+	@tools/ensure-deps $(DEPS) $(FUZZ_DEPS)
+	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DSKIMBO_FUZZ=ON -DSKIMBO_SANITIZE=ON -DSKIMBO_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@mkdir -p build-fuzz/crashes build-fuzz/logs
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t; log=build-fuzz/logs/$$t.log; \
+	  build-fuzz/tests/fuzz/$${t}_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/crashes/$$t- build-fuzz/corpus/$$t tests/fuzz/corpus/$$t >$$log 2>&1 \
+	    || { tail -n 60 $$log; echo "fuzz $$t: FAILED, see $$log"; exit 1; }; \
+	  echo "fuzz $$t: $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), $$(grep '^Done' $$log)"; \
+	done
+
+# One replay session and one host-stream session under valgrind's memcheck: no error, no leak.
+# The host-stream session starts with the 64 descriptors it lowers its limit to: valgrind
+# refuses any other change of that limit.
+MEMCHECK := valgrind -q --error-exitcode=99 --leak-check=full --show-leak-kinds=all --errors-for-leak-kinds=all
+
+memcheck: build
+	@tools/ensure-deps valgrind
+	@$(MEMCHECK) $(PROGRAM) --headless --virtual-clock --seed 7 --replay examples/tap-pause-exit.replay 2>$(BUILD)/memcheck-replay.log \
+	  || { cat $(BUILD)/memcheck-replay.log; exit 1; }
+	@(sleep 3; printf 'CONTACT 0 1 320 86\nCONTACT 0 0 320 86\n'; sleep 2) \
+	  | (ulimit -n 64; $(MEMCHECK) $(PROGRAM) --headless --host-stream >/dev/null 2>$(BUILD)/memcheck-host.log) \
+	  || { cat $(BUILD)/memcheck-host.log; exit 1; }
+	@echo "memcheck: a replay session and a host-stream session, no error and no leak"
+
+# A real-clock host-stream session with a host tapping at random, watched for growth.
+SOAK_SECONDS ?= 900
+
+soak: build
+	@tools/ensure-deps python3
+	tools/soak --seconds $(SOAK_SECONDS) --program $(PROGRAM)

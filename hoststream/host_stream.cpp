@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <stdexcept>
@@ -20,7 +21,7 @@ constexpr int max_reads_per_poll = 4096;
 constexpr int max_lines_per_poll = 64;
 constexpr std::size_t max_line_chars = 95;
 constexpr std::uint32_t write_deadline_ms = 1000;
-constexpr int write_wait_ms = 10;
+constexpr std::uint32_t write_wait_ms = 10;
 
 bool printable(char byte) { return byte >= 0x20 && byte <= 0x7E; }
 
@@ -31,6 +32,17 @@ void convert_payload(const Canvas& canvas, std::uint8_t* out) {
         out[2] = static_cast<std::uint8_t>(word);
         out += 3;
     }
+}
+
+// Waits one step at most for room in the output pipe and returns the milliseconds to charge
+// to the host: what the wait took, but at least 1 and never more than a step. A wait that
+// took longer was our own stall (the process was stopped, or not scheduled), and while it
+// lasted the host could read on, so it must not count against the host.
+std::uint32_t wait_for_room() {
+    const std::uint32_t before_ms = monotonic_ms();
+    pollfd output{host_output_fd, POLLOUT, 0};
+    poll(&output, 1, write_wait_ms);
+    return std::clamp<std::uint32_t>(monotonic_ms() - before_ms, 1, write_wait_ms);
 }
 
 }  // namespace
@@ -77,20 +89,19 @@ void HostStream::accept_line(std::uint32_t now_ms, const ContactHandler& on_cont
 
 void HostStream::write_frame(const Canvas& canvas) {
     convert_payload(canvas, record.data() + host_record_header_bytes);
-    const std::uint32_t start_ms = monotonic_ms();
+    std::uint32_t waited_ms = 0;
     std::size_t written = 0;
     while (written < record.size()) {
-        if (monotonic_ms() - start_ms >= write_deadline_ms) throw std::runtime_error("host-stream slow reader");
+        if (waited_ms >= write_deadline_ms) throw std::runtime_error("host-stream slow reader");
         ssize_t n = write(host_output_fd, record.data() + written, record.size() - written);
         if (n > 0) {
             written += static_cast<std::size_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
+        // The host is behind; a record is larger than the pipe, so wait for it in short steps.
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // The host is behind; a record is larger than the pipe, so wait for it in short steps.
-            pollfd output{host_output_fd, POLLOUT, 0};
-            poll(&output, 1, write_wait_ms);
+            waited_ms += wait_for_room();
             continue;
         }
         throw std::runtime_error("host-stream output pipe");

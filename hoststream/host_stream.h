@@ -35,8 +35,8 @@ struct HostStream {
     // input has ended (after a release sample on the call that meets the end). Throws the
     // protocol's fatal errors.
     bool poll_input(std::uint32_t now_ms, const ContactHandler& on_contact);
-    // Writes the canvas as one record within 1 s, or throws "host-stream slow reader" /
-    // "host-stream output pipe".
+    // Writes the canvas as one record, or throws "host-stream slow reader" once 1 s has been
+    // spent waiting for the host to make room, or "host-stream output pipe".
     void write_frame(const Canvas& canvas);
 
 private:
