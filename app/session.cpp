@@ -42,11 +42,6 @@ std::uint32_t derive_seed() {
 
 std::uint32_t virtual_ms(std::uint64_t frames) { return static_cast<std::uint32_t>(frames * 1000 / 60); }
 
-// A stall longer than this (the process was stopped, or starved of the processor) is not
-// jitter to catch up on: its frames would be rendered back to back at full speed, flooding
-// the panel or the host with frames nobody saw in time.
-constexpr std::uint32_t max_catch_up_ms = 250;
-
 // Sleeps whole milliseconds, resuming after a signal unless a stop was requested.
 void sleep_ms(std::uint32_t ms) {
     timespec remaining{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
@@ -65,8 +60,6 @@ struct Session {
     std::uint32_t previous_elapsed = 0;
     std::uint32_t next_heartbeat = 0;
     std::uint32_t next_periodic_capture = 0;
-    std::uint32_t schedule_start_ms = 0;     // session time from which frames are paced
-    std::uint64_t schedule_start_frame = 0;  // the frame count at that time
     GamePhase logged_phase = GamePhase::ready;
     std::int32_t logged_score = -1;
     bool virtual_clock = false;
@@ -170,16 +163,11 @@ void Session::log_frame(std::uint32_t elapsed) {
 }
 
 // Anchored to the loop start, so a late frame is followed by back-to-back frames until
-// the count has caught up with the clock; after a stall the schedule starts again from now.
+// the count has caught up with the clock.
 void Session::pace() {
-    std::uint64_t target = schedule_start_ms + (frames - schedule_start_frame) * 1000 / 60;
+    std::uint64_t target = frames * 1000 / 60;
     std::uint32_t now = monotonic_ms() - start_ms;
-    if (now > target + max_catch_up_ms) {
-        schedule_start_ms = now;
-        schedule_start_frame = frames;
-    } else if (target > now) {
-        sleep_ms(static_cast<std::uint32_t>(target - now));
-    }
+    if (target > now) sleep_ms(static_cast<std::uint32_t>(target - now));
 }
 
 void Session::finish() {
@@ -197,8 +185,10 @@ void Session::finish() {
 
 int run_session(int argc, const char* const* argv) {
     // Before the first log line: a log reader or a host that went away shows up as a failed
-    // write, never as a signal that ends the session.
+    // write, never as a signal that ends the session; so does a capture beyond a file-size
+    // limit the supervisor set ("capture-write").
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     Session session;
     try {
         session.start(argc, argv);
