@@ -120,17 +120,22 @@ int view(const ViewOptions& options) {
     ProgramLog log;
     std::vector<std::string> argv = {options.program, "--headless", "--host-stream"};
     argv.insert(argv.end(), options.program_options.begin(), options.program_options.end());
-    try {
-        window.open(options.portrait, options.scale);
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "korvel-skimbo-view: %s\n", failure.what());
-        return 1;
-    }
+    // The program starts before the window: it is spawned sharing our memory until it runs,
+    // and the kernel keeps that memory's peak as the program's own maxrss_native, which a
+    // window with its renderer loaded would swell to tens of megabytes.
     try {
         child.start(argv);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "korvel-skimbo-view: %s\n", failure.what());
         return 127;
+    }
+    try {
+        window.open(options.portrait, options.scale);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "korvel-skimbo-view: %s\n", failure.what());
+        child.close_input();
+        child.finish(grace_ms);
+        return 1;
     }
     bool broken = run_window(window, child, log);
     // A program still writing must not wait on pipes that nobody reads any more.
