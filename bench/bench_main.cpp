@@ -2,6 +2,7 @@
 // this same run: to its floor (a memcpy of the canvas, or a plain write of a record) and to
 // the peer library doing the same work, beside the limit each one is held to.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <map>
@@ -16,6 +17,9 @@ using Timings = std::map<std::string, double>;
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
     Timings timings;
+
+    // Colours only on a terminal, so that a report written to a file stays plain text.
+    RecordingReporter() : benchmark::ConsoleReporter(isatty(1) ? OO_Defaults : OO_Tabular) {}
 
     void ReportRuns(const std::vector<Run>& runs) override {
         benchmark::ConsoleReporter::ReportRuns(runs);

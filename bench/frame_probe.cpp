@@ -60,13 +60,6 @@ void write_frame() {
     measure(once, once);
 }
 
-void canvas_memcpy() {
-    const auto from = bench::random_canvas(1);
-    auto to = std::make_unique<Canvas>();
-    auto once = [&] { std::memcpy(to->data(), from->data(), sizeof(Canvas)); };
-    measure(once, once);
-}
-
 struct Measure {
     const char* name;
     std::function<void()> run;
@@ -74,7 +67,6 @@ struct Measure {
 
 const std::vector<Measure>& measures() {
     static const std::vector<Measure> all = {
-        {"canvas-memcpy", canvas_memcpy},
         {"render-ready", [] { render(ViewPhase::Ready, 0); }},
         {"render-playing", [] { render(ViewPhase::Playing, 0); }},
         {"render-paused", [] { render(ViewPhase::Paused, 0); }},
