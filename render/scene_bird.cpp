@@ -1,9 +1,12 @@
 // The bird: one of six frames, turned by its angle around (150, centre row) and
 // resampled bilinearly in 8-bit fixed point.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
+#include "render/art_data.h"
 #include "render/assets.h"
 #include "render/blend.h"
 #include "render/scene_parts.h"
@@ -11,42 +14,77 @@
 namespace skimbo {
 namespace {
 
+using u8x4 = std::uint8_t __attribute__((vector_size(4)));
+using u8x16 = std::uint8_t __attribute__((vector_size(16)));
+using u16x8 = std::uint16_t __attribute__((vector_size(16)));
+using u32x4 = std::uint32_t __attribute__((vector_size(16)));
+
 constexpr float bird_column = 150.0f;
 constexpr int first_column = 131, last_column = 169;  // inclusive; covers any turn
 constexpr int reach_rows = 19;
-constexpr int w = 26, h = 20;
+constexpr int w = bird_width, h = bird_height;
 constexpr float half_w = w * 0.5f, half_h = h * 0.5f;
 
-// The frame's pixel (col, row) weighted by weight, added into four channel sums.
-struct Sums {
-    std::uint32_t a = 0, r = 0, g = 0, b = 0;
+// Two pixels' channels as 16-bit lanes: the first in lanes 0-3, the second in 4-7.
+u16x8 channels(std::uint32_t first, std::uint32_t second) {
+    return reinterpret_cast<u16x8>(__builtin_shuffle(reinterpret_cast<u8x16>(u32x4{first, second, 0, 0}), u8x16{},
+                                                     u8x16{0, 16, 1, 16, 2, 16, 3, 16, 4, 16, 5, 16, 6, 16, 7, 16}));
+}
 
-    void add(const Sprite& sprite, int col, int row, std::uint32_t weight) {
-        if (col < 0 || col >= w || row < 0 || row >= h) return;
-        std::uint32_t p = sprite.pixels[row * w + col];
-        a += (p >> 24) * weight;
-        r += (p >> 16 & 0xFFu) * weight;
-        g += (p >> 8 & 0xFFu) * weight;
-        b += (p & 0xFFu) * weight;
-    }
-
-    std::uint32_t word() const {
-        auto channel = [](std::uint32_t sum) { return (sum + 32768) >> 16; };
-        return channel(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
-    }
-};
-
-std::uint32_t sample_bilinear(const Sprite& sprite, float u, float v) {
+// The four taps around (u, v), weighted 256 - fx and fx across, 256 - fy and fy down. The
+// sums run across first in 16 bits (two channels times weights summing to 256 stay below
+// 2^16), then down in 32 bits: the same integers as every tap times wx * wy. Taps beyond the
+// frame land on its clear border and add nothing.
+std::uint32_t sample_bilinear(const std::uint32_t* padded, float u, float v) {
     float fu = std::floor(u), fv = std::floor(v);
     int x0 = static_cast<int>(fu), y0 = static_cast<int>(fv);
-    std::uint32_t fx = static_cast<std::uint32_t>((u - fu) * 256.0f);
-    std::uint32_t fy = static_cast<std::uint32_t>((v - fv) * 256.0f);
-    Sums sums;
-    sums.add(sprite, x0, y0, (256 - fx) * (256 - fy));
-    sums.add(sprite, x0 + 1, y0, fx * (256 - fy));
-    sums.add(sprite, x0, y0 + 1, (256 - fx) * fy);
-    sums.add(sprite, x0 + 1, y0 + 1, fx * fy);
-    return sums.word();
+    auto fx = static_cast<std::uint16_t>((u - fu) * 256.0f);
+    auto fy = static_cast<std::uint32_t>((v - fv) * 256.0f);
+    const std::uint32_t* top = padded + (y0 + 1) * padded_bird_width + (x0 + 1);
+    const std::uint32_t* bottom = top + padded_bird_width;
+    u16x8 across = channels(top[0], bottom[0]) * static_cast<std::uint16_t>(256 - fx) + channels(top[1], bottom[1]) * fx;
+    u32x4 upper = __builtin_convertvector(__builtin_shufflevector(across, across, 0, 1, 2, 3), u32x4);
+    u32x4 lower = __builtin_convertvector(__builtin_shufflevector(across, across, 4, 5, 6, 7), u32x4);
+    u32x4 sums = (upper * (256 - fy) + lower * fy + 32768) >> 16;
+    u8x16 bytes = reinterpret_cast<u8x16>(sums);
+    u8x4 word = __builtin_shufflevector(bytes, bytes, 0, 4, 8, 12);
+    std::uint32_t result;
+    std::memcpy(&result, &word, sizeof result);
+    return result;
+}
+
+// The columns of row offset dy (from the centre) where -1 < u < w and -1 < v < h can hold,
+// widened well beyond any rounding of the per-pixel test, which still decides every pixel.
+struct Columns {
+    int first, last;  // inclusive
+};
+
+// Where |a * dx + b| < half lies, as an interval of dx; all or nothing when a is negligible.
+void limit(double a, double b, double half, double& lo, double& hi) {
+    constexpr double margin = 0.01;
+    half += margin;
+    if (std::fabs(a) < 1e-6) {
+        if (std::fabs(b) >= half + 1e-3) hi = lo - 1;  // no column can pass
+        return;
+    }
+    double from = (-half - b) / a, to = (half - b) / a;
+    lo = std::max(lo, std::min(from, to));
+    hi = std::min(hi, std::max(from, to));
+}
+
+Columns reachable_columns(float dy, float sn, float cs) {
+    double lo = first_column - 1 - static_cast<double>(bird_column), hi = last_column + 1 - static_cast<double>(bird_column);
+    limit(cs, static_cast<double>(dy) * sn, half_w + 0.5, lo, hi);  // u = 12.5 + dx cs + dy sn
+    limit(-sn, static_cast<double>(dy) * cs, half_h + 0.5, lo, hi);  // v = 9.5 - dx sn + dy cs
+    if (!(lo <= hi)) return {1, 0};
+    // dx = x + 0.5 - 150; one more column on each side.
+    return {std::max(first_column, static_cast<int>(std::floor(lo + 149.5)) - 1),
+            std::min(last_column, static_cast<int>(std::ceil(hi + 149.5)) + 1)};
+}
+
+const std::uint32_t* padded_frame(int sprite) {
+    int frame = sprite >= bird_flight_first ? sprite - bird_flight_first : 4 + sprite - bird_stunned_first;
+    return art_data::bird_padded[frame];
 }
 
 }  // namespace
@@ -66,25 +104,27 @@ std::optional<BirdRows> bird_rows(float bird_y) {
     return BirdRows{bird_y, first < 0 ? 0 : first, last > world_rows ? world_rows : last};
 }
 
-void draw_bird(std::uint32_t* canvas, const SceneView& view) {
+void draw_bird(std::uint32_t* canvas, const SceneView& view, VeilMarks* marks) {
     std::optional<BirdRows> rows = bird_rows(view.bird_y);
     if (!rows) return;
-    const Sprite& sprite = sprite_table[bird_sprite_index(view.anim_clock, view.phase)];
+    const std::uint32_t* frame = padded_frame(bird_sprite_index(view.anim_clock, view.phase));
     float angle = std::isfinite(view.bird_angle) ? view.bird_angle : 0.0f;
     float turn = std::fmod(angle, 360.0f) * 0.017453292f;
     float sn = std::sin(turn), cs = std::cos(turn);
     for (int y = rows->first; y < rows->last; ++y) {
         float dy = (static_cast<float>(y) + 0.5f) - rows->centre;
-        for (int x = first_column; x <= last_column; ++x) {
+        const Columns reach = reachable_columns(dy, sn, cs);
+        for (int x = reach.first; x <= reach.last; ++x) {
             float dx = (static_cast<float>(x) + 0.5f) - bird_column;
             // The turn is fused multiply-adds; fusing on the half size w*0.5 (resp. h*0.5)
             // is a plain addition, since that product is exact.
             float u = (half_w + std::fmaf(dx, cs, dy * sn)) - 0.5f;
             float v = (half_h + std::fmaf(-dx, sn, dy * cs)) - 0.5f;
             if (!(u > -1.0f && u < w && v > -1.0f && v < h)) continue;
-            blend_pixel(canvas[y * canvas_width + x], sample_bilinear(sprite, u, v));
+            blend_pixel(canvas[y * canvas_width + x], sample_bilinear(frame, u, v));
         }
     }
+    if (marks) marks->mark(first_column, last_column + 1, rows->first, rows->last);
 }
 
 }  // namespace skimbo
