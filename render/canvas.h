@@ -13,8 +13,9 @@ inline constexpr std::size_t canvas_pixel_count = 110080;
 
 using Canvas = std::array<std::uint32_t, canvas_pixel_count>;
 
-// Visible pixels of one sprite row that belong together: length pixels from column start,
-// either all fully opaque or all partly transparent. Clear pixels belong to no run.
+// Pixels of one sprite row that are drawn together: length pixels from column start, either
+// all fully opaque (copied) or mixed (blended, whatever their alpha). Clear pixels outside
+// every run are never visited.
 struct SpriteRun {
     std::uint8_t start;
     std::uint8_t length;
@@ -32,8 +33,8 @@ struct Sprite {
     std::uint32_t width;
     std::uint32_t height;
     const std::uint32_t* pixels;
-    // The art also lists the runs of each of its rows, so that a blit skips clear pixels,
-    // copies opaque ones and blends only the rest; none for a sprite drawn pixel by pixel.
+    // The art also lists the runs of each of its rows, so that a blit skips clear stretches,
+    // copies opaque ones and blends the rest; none for a sprite drawn pixel by pixel.
     const SpriteRow* rows = nullptr;
 };
 

@@ -7,12 +7,12 @@ namespace skimbo {
 
 namespace {
 
-void draw_world(std::uint32_t* canvas, const SceneView& view, VeilMarks* marks) {
-    draw_backdrop(canvas, view.scroll);
-    draw_clouds(canvas, view.scroll, marks);
+// What the world draws over its backdrop.
+void draw_world_things(std::uint32_t* canvas, const SceneView& view) {
+    draw_clouds(canvas, view.scroll);
     std::size_t pipes = view.pipes.size() < max_drawn_pipes ? view.pipes.size() : max_drawn_pipes;
-    for (std::size_t i = 0; i < pipes; ++i) draw_pipe_pair(canvas, view.pipes[i].x, view.pipes[i].gap_y, marks);
-    draw_bird(canvas, view, marks);
+    for (std::size_t i = 0; i < pipes; ++i) draw_pipe_pair(canvas, view.pipes[i].x, view.pipes[i].gap_y);
+    draw_bird(canvas, view);
 }
 
 }  // namespace
@@ -23,10 +23,13 @@ void render_scene(const SceneView& view, std::uint32_t* canvas, std::size_t canv
     if (!canvas || canvas_pixels < canvas_pixel_count) return;
     if (view.phase == ViewPhase::Paused || view.phase == ViewPhase::GameOver) {
         VeilMarks marks;
-        draw_world(canvas, view, &marks);
+        mark_world(view, marks);
+        draw_backdrop_under_veil(canvas, view.scroll, marks);
+        draw_world_things(canvas, view);
         veil_world(canvas, view.scroll, marks);
     } else {
-        draw_world(canvas, view, nullptr);
+        draw_backdrop(canvas, view.scroll);
+        draw_world_things(canvas, view);
         draw_ground(canvas, view.scroll);
     }
     draw_interface(canvas, view);

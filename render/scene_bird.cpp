@@ -9,48 +9,57 @@
 #include "render/art_data.h"
 #include "render/assets.h"
 #include "render/blend.h"
+#include "render/fused.h"
 #include "render/scene_parts.h"
 
 namespace skimbo {
 namespace {
 
-using u8x4 = std::uint8_t __attribute__((vector_size(4)));
 using u8x16 = std::uint8_t __attribute__((vector_size(16)));
 using u16x8 = std::uint16_t __attribute__((vector_size(16)));
-using u32x4 = std::uint32_t __attribute__((vector_size(16)));
+using u64x2 = std::uint64_t __attribute__((vector_size(16)));
 
 constexpr float bird_column = 150.0f;
-constexpr int first_column = 131, last_column = 169;  // inclusive; covers any turn
 constexpr int reach_rows = 19;
 constexpr int w = bird_width, h = bird_height;
 constexpr float half_w = w * 0.5f, half_h = h * 0.5f;
 
-// Two pixels' channels as 16-bit lanes: the first in lanes 0-3, the second in 4-7.
-u16x8 channels(std::uint32_t first, std::uint32_t second) {
-    return reinterpret_cast<u16x8>(__builtin_shuffle(reinterpret_cast<u8x16>(u32x4{first, second, 0, 0}), u8x16{},
-                                                     u8x16{0, 16, 1, 16, 2, 16, 3, 16, 4, 16, 5, 16, 6, 16, 7, 16}));
+// Two neighbouring pixels' channels as 16-bit lanes: the left one in lanes 0-3.
+u16x8 channel_pair(const std::uint32_t* left) {
+    std::uint64_t two;
+    std::memcpy(&two, left, sizeof two);
+    return reinterpret_cast<u16x8>(__builtin_shuffle(reinterpret_cast<u8x16>(u64x2{two, 0}), u8x16{},
+                                                     u8x16{0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23}));
 }
 
 // The four taps around (u, v), weighted 256 - fx and fx across, 256 - fy and fy down. The
-// sums run across first in 16 bits (two channels times weights summing to 256 stay below
-// 2^16), then down in 32 bits: the same integers as every tap times wx * wy. Taps beyond the
+// sums run across first, four channels at a time in 16 bits (two channels times weights
+// that add up to 256 stay below 2^16), then down, two channels at a time in the 32-bit
+// halves of a 64-bit word: the same integers as every tap times wx * wy. Taps beyond the
 // frame land on its clear border and add nothing.
+// floor(t) for -1 < t < 64: the truncation, one less where that rounded up.
+int floor_small(float t) {
+    const int truncated = static_cast<int>(t);
+    return truncated - (t < static_cast<float>(truncated));
+}
+
 std::uint32_t sample_bilinear(const std::uint32_t* padded, float u, float v) {
-    float fu = std::floor(u), fv = std::floor(v);
-    int x0 = static_cast<int>(fu), y0 = static_cast<int>(fv);
+    const int x0 = floor_small(u), y0 = floor_small(v);
+    const auto fu = static_cast<float>(x0), fv = static_cast<float>(y0);
     auto fx = static_cast<std::uint16_t>((u - fu) * 256.0f);
-    auto fy = static_cast<std::uint32_t>((v - fv) * 256.0f);
+    auto fy = static_cast<std::uint64_t>((v - fv) * 256.0f);
     const std::uint32_t* top = padded + (y0 + 1) * padded_bird_width + (x0 + 1);
-    const std::uint32_t* bottom = top + padded_bird_width;
-    u16x8 across = channels(top[0], bottom[0]) * static_cast<std::uint16_t>(256 - fx) + channels(top[1], bottom[1]) * fx;
-    u32x4 upper = __builtin_convertvector(__builtin_shufflevector(across, across, 0, 1, 2, 3), u32x4);
-    u32x4 lower = __builtin_convertvector(__builtin_shufflevector(across, across, 4, 5, 6, 7), u32x4);
-    u32x4 sums = (upper * (256 - fy) + lower * fy + 32768) >> 16;
-    u8x16 bytes = reinterpret_cast<u8x16>(sums);
-    u8x4 word = __builtin_shufflevector(bytes, bytes, 0, 4, 8, 12);
-    std::uint32_t result;
-    std::memcpy(&result, &word, sizeof result);
-    return result;
+    const auto left = static_cast<std::uint16_t>(256 - fx);
+    const u16x8 weights = {left, left, left, left, fx, fx, fx, fx};
+    u16x8 upper = channel_pair(top) * weights, lower = channel_pair(top + padded_bird_width) * weights;
+    u16x8 across = __builtin_shuffle(upper, lower, u16x8{0, 1, 2, 3, 8, 9, 10, 11}) +
+                   __builtin_shuffle(upper, lower, u16x8{4, 5, 6, 7, 12, 13, 14, 15});
+    const u64x2 rows = reinterpret_cast<u64x2>(across);
+    constexpr std::uint64_t even = 0x0000FFFF0000FFFFull, half = 0x0000800000008000ull;
+    const std::uint64_t blue_red = (rows[0] & even) * (256 - fy) + (rows[1] & even) * fy + half;
+    const std::uint64_t green_alpha = (rows[0] >> 16 & even) * (256 - fy) + (rows[1] >> 16 & even) * fy + half;
+    return static_cast<std::uint32_t>((blue_red >> 16 & 0xFFu) | (green_alpha >> 8 & 0xFF00u) |
+                                      (blue_red >> 32 & 0xFF0000u) | (green_alpha >> 24 & 0xFF000000u));
 }
 
 // The columns of row offset dy (from the centre) where -1 < u < w and -1 < v < h can hold,
@@ -73,13 +82,13 @@ void limit(double a, double b, double half, double& lo, double& hi) {
 }
 
 Columns reachable_columns(float dy, float sn, float cs) {
-    double lo = first_column - 1 - static_cast<double>(bird_column), hi = last_column + 1 - static_cast<double>(bird_column);
+    double lo = bird_first_column - 1 - static_cast<double>(bird_column), hi = bird_last_column + 1 - static_cast<double>(bird_column);
     limit(cs, static_cast<double>(dy) * sn, half_w + 0.5, lo, hi);  // u = 12.5 + dx cs + dy sn
     limit(-sn, static_cast<double>(dy) * cs, half_h + 0.5, lo, hi);  // v = 9.5 - dx sn + dy cs
     if (!(lo <= hi)) return {1, 0};
     // dx = x + 0.5 - 150; one more column on each side.
-    return {std::max(first_column, static_cast<int>(std::floor(lo + 149.5)) - 1),
-            std::min(last_column, static_cast<int>(std::ceil(hi + 149.5)) + 1)};
+    return {std::max(bird_first_column, static_cast<int>(std::floor(lo + 149.5)) - 1),
+            std::min(bird_last_column, static_cast<int>(std::ceil(hi + 149.5)) + 1)};
 }
 
 const std::uint32_t* padded_frame(int sprite) {
@@ -104,7 +113,7 @@ std::optional<BirdRows> bird_rows(float bird_y) {
     return BirdRows{bird_y, first < 0 ? 0 : first, last > world_rows ? world_rows : last};
 }
 
-void draw_bird(std::uint32_t* canvas, const SceneView& view, VeilMarks* marks) {
+void draw_bird(std::uint32_t* canvas, const SceneView& view) {
     std::optional<BirdRows> rows = bird_rows(view.bird_y);
     if (!rows) return;
     const std::uint32_t* frame = padded_frame(bird_sprite_index(view.anim_clock, view.phase));
@@ -118,13 +127,12 @@ void draw_bird(std::uint32_t* canvas, const SceneView& view, VeilMarks* marks) {
             float dx = (static_cast<float>(x) + 0.5f) - bird_column;
             // The turn is fused multiply-adds; fusing on the half size w*0.5 (resp. h*0.5)
             // is a plain addition, since that product is exact.
-            float u = (half_w + std::fmaf(dx, cs, dy * sn)) - 0.5f;
-            float v = (half_h + std::fmaf(-dx, sn, dy * cs)) - 0.5f;
+            float u = (half_w + fused_multiply_add(dx, cs, dy * sn)) - 0.5f;
+            float v = (half_h + fused_multiply_add(-dx, sn, dy * cs)) - 0.5f;
             if (!(u > -1.0f && u < w && v > -1.0f && v < h)) continue;
             blend_pixel(canvas[y * canvas_width + x], sample_bilinear(frame, u, v));
         }
     }
-    if (marks) marks->mark(first_column, last_column + 1, rows->first, rows->last);
 }
 
 }  // namespace skimbo

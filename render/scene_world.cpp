@@ -13,11 +13,8 @@ namespace skimbo {
 namespace {
 
 constexpr int ground_rows = canvas_height - world_rows;
-constexpr int pipe_width = 36;
 constexpr int pipe_cap_height = 12;
 constexpr int pipe_body_row = 40;
-constexpr int gap_half_height = 34;
-constexpr int cloud_width = 64, cloud_height = 28;
 
 float usable(float v) { return std::isfinite(v) ? v : 0.0f; }
 
@@ -39,30 +36,34 @@ int backdrop_offset(float scroll) { return wrapped_phase(scroll, 0.12f, canvas_w
 int cloud_offset(float scroll) { return wrapped_phase(scroll, 0.23f, 760); }
 int ground_offset(float scroll) { return wrapped_phase(scroll, 1.0f, static_cast<int>(ground_strip.width)); }
 
-void draw_backdrop(std::uint32_t* canvas, float scroll) {
-    int o = backdrop_offset(scroll);
-    for (int row = 0; row < world_rows; ++row)
-        copy_repeating(canvas + row * canvas_width, art_data::backdrop_rgb + row * canvas_width, canvas_width, o,
-                       canvas_width);
+void copy_backdrop(std::uint32_t* canvas, int row, int col, int end, int o, bool dimmed) {
+    const std::uint32_t* image = (dimmed ? art_data::backdrop_dimmed_rgb : art_data::backdrop_rgb) + row * canvas_width;
+    std::uint32_t* dst = canvas + row * canvas_width + col;
+    // The sky rows are one colour each: filling them reads nothing.
+    if (art_data::backdrop_row_is_plain[row]) std::fill_n(dst, end - col, image[0]);
+    else copy_repeating(dst, image, canvas_width, (o + col) % canvas_width, end - col);
 }
 
-void draw_clouds(std::uint32_t* canvas, float scroll, VeilMarks* marks) {
-    struct Placement {
-        int start, y;
-    };
-    constexpr Placement clouds[] = {{820, 37}, {1083, 15}, {1346, 37}};
-    int k = cloud_offset(scroll);
-    const Sprite& cloud = sprite_table[cloud_sprite];
-    for (Placement c : clouds) {
-        int x = (c.start - k) % 760 - cloud_width;
-        blit_sprite(canvas, cloud, x, c.y, 0, world_rows);
-        if (marks) marks->mark(x, x + cloud_width, c.y, c.y + cloud_height);
+void draw_backdrop(std::uint32_t* canvas, float scroll) {
+    int o = backdrop_offset(scroll);
+    for (int row = 0; row < world_rows; ++row) copy_backdrop(canvas, row, 0, canvas_width, o, false);
+}
+
+CloudPlacement cloud_placement(int cloud, float scroll) {
+    constexpr CloudPlacement starts[cloud_count] = {{820, 37}, {1083, 15}, {1346, 37}};
+    return {(starts[cloud].x - cloud_offset(scroll)) % 760 - cloud_width, starts[cloud].y};
+}
+
+void draw_clouds(std::uint32_t* canvas, float scroll) {
+    for (int i = 0; i < cloud_count; ++i) {
+        const CloudPlacement c = cloud_placement(i, scroll);
+        blit_sprite(canvas, sprite_table[cloud_sprite], c.x, c.y, 0, world_rows);
     }
 }
 
 // The body repeats one row of the pipe image all the way down: each of that row's runs is
 // copied (opaque) or blended down the column of rows.
-void draw_pipe(std::uint32_t* canvas, int x, int top, int bottom, bool cap_at_bottom, VeilMarks* marks) {
+void draw_pipe(std::uint32_t* canvas, int x, int top, int bottom, bool cap_at_bottom) {
     int r0 = std::max(top, 0), r1 = std::min(bottom, world_rows);
     int c0 = std::max(x, 0), c1 = std::min(x + pipe_width, canvas_width);
     const std::uint32_t* body = pipe_body_image.pixels + pipe_body_row * pipe_body_image.width;
@@ -78,15 +79,18 @@ void draw_pipe(std::uint32_t* canvas, int x, int top, int bottom, bool cap_at_bo
     }
     int cap_y = cap_at_bottom ? bottom - pipe_cap_height : top;
     blit_sprite(canvas, sprite_table[pipe_cap_sprite], x, cap_y, r0, r1);
-    if (marks) marks->mark(c0, c1, r0, r1);
 }
 
-void draw_pipe_pair(std::uint32_t* canvas, float x, float gap_y, VeilMarks* marks) {
-    if (!std::isfinite(x) || !std::isfinite(gap_y) || !(x >= -36.0f && x < 640.0f)) return;
-    int xi = round_clamp(x, -pipe_width, canvas_width);
-    int gi = round_clamp(gap_y, -1000, 1000);
-    draw_pipe(canvas, xi, 0, gi - gap_half_height, true, marks);
-    draw_pipe(canvas, xi, gi + gap_half_height, world_rows, false, marks);
+std::optional<PipePosition> pipe_position(float x, float gap_y) {
+    if (!std::isfinite(x) || !std::isfinite(gap_y) || !(x >= -36.0f && x < 640.0f)) return std::nullopt;
+    return PipePosition{round_clamp(x, -pipe_width, canvas_width), round_clamp(gap_y, -1000, 1000)};
+}
+
+void draw_pipe_pair(std::uint32_t* canvas, float x, float gap_y) {
+    const std::optional<PipePosition> at = pipe_position(x, gap_y);
+    if (!at) return;
+    draw_pipe(canvas, at->x, 0, at->gap - gap_half_height, true);
+    draw_pipe(canvas, at->x, at->gap + gap_half_height, world_rows, false);
 }
 
 void draw_ground(std::uint32_t* canvas, float scroll) {

@@ -1,6 +1,7 @@
 // Build-time art generator: draws every sprite and image and writes them as constant
 // arrays into one C++ source file, after checking the properties the renderer relies
 // on. Usage: skimbo-artgen OUTPUT.cpp
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +35,17 @@ struct Output {
         std::fputs("};\n", file);
     }
 
+    // Whether each row of the image is a single colour.
+    void plain_rows(const char* name, const Pixels& px, std::size_t width) {
+        std::fprintf(file, "const bool %s = {\n", name);
+        for (std::size_t row = 0; row < px.size() / width; ++row) {
+            const std::uint32_t* first = px.data() + row * width;
+            bool plain = std::all_of(first, first + width, [&](std::uint32_t p) { return p == *first; });
+            std::fprintf(file, "%s,%s", plain ? "true" : "false", row % 8 == 7 ? "\n" : "");
+        }
+        std::fputs("};\n", file);
+    }
+
     // The runs of every row of each item (width pixels a row), as SpriteRow records pointing
     // into art_runs.
     void rows(const char* name, const std::vector<Pixels>& items, std::size_t width, bool nested) {
@@ -50,18 +62,61 @@ struct Output {
         std::fputs("};\n", file);
     }
 
+    // Opaque stretches long enough to be worth a copy become opaque runs. What lies between
+    // them becomes mixed runs, which the blits blend four pixels at a time whatever their
+    // alpha; only their clear ends, and clear gaps wider than a few vectors, are left out.
     void add_runs(const std::uint32_t* row, std::size_t width) {
+        constexpr std::size_t min_copy = 16, min_gap = 8;
+        std::vector<skimbo::SpriteRun> found;
+        auto add = [&](std::size_t begin, std::size_t end, bool opaque) {
+            found.push_back({static_cast<std::uint8_t>(begin), static_cast<std::uint8_t>(end - begin), opaque});
+        };
+        auto stretch = [&](std::size_t col, auto same) {
+            std::size_t end = col;
+            while (end < width && same(row[end] >> 24)) ++end;
+            return end;
+        };
+        std::size_t mixed = width, last_visible = 0;  // the mixed run being gathered, if any
+        auto close_mixed = [&] {
+            if (mixed < width) add(mixed, last_visible + 1, false);
+            mixed = width;
+        };
         for (std::size_t col = 0; col < width;) {
-            std::uint32_t alpha = row[col] >> 24;
-            std::size_t end = col + 1;
-            while (end < width && end - col < 255 && kind(row[end] >> 24) == kind(alpha)) ++end;
-            if (alpha != 0)
-                runs.push_back({static_cast<std::uint8_t>(col), static_cast<std::uint8_t>(end - col), alpha == 255});
-            col = end;
+            std::size_t opaque_end = stretch(col, [](std::uint32_t a) { return a == 255; });
+            std::size_t clear_end = stretch(col, [](std::uint32_t a) { return a == 0; });
+            if (opaque_end - col >= min_copy) {
+                close_mixed();
+                add(col, opaque_end, true);
+                col = opaque_end;
+            } else if (clear_end > col) {
+                if (clear_end - col >= min_gap || clear_end == width) close_mixed();
+                col = clear_end;
+            } else {
+                if (mixed == width) mixed = col;
+                last_visible = col++;
+            }
         }
+        close_mixed();
+        pad_mixed_runs(found, width);
+        runs.insert(runs.end(), found.begin(), found.end());
     }
 
-    static int kind(std::uint32_t alpha) { return alpha == 0 ? 0 : alpha == 255 ? 1 : 2; }
+    // A mixed run grows over the clear pixels beside it to a whole number of vectors where
+    // there is room, since blending a clear pixel changes nothing.
+    static void pad_mixed_runs(std::vector<skimbo::SpriteRun>& row_runs, std::size_t width) {
+        constexpr std::size_t vector_pixels = 4;
+        for (std::size_t i = 0; i < row_runs.size(); ++i) {
+            skimbo::SpriteRun& run = row_runs[i];
+            if (run.opaque) continue;
+            std::size_t begin = run.start, end = begin + run.length;
+            std::size_t room_end = i + 1 < row_runs.size() ? row_runs[i + 1].start : width;
+            std::size_t room_begin = i > 0 ? row_runs[i - 1].start + row_runs[i - 1].length : 0;
+            std::size_t want = (end - begin + vector_pixels - 1) / vector_pixels * vector_pixels;
+            end = std::min(room_end, begin + want);
+            begin = end - std::min(want, end - room_begin);
+            run = {static_cast<std::uint8_t>(begin), static_cast<std::uint8_t>(end - begin), false};
+        }
+    }
 
     void run_table() {
         std::fprintf(file, "const SpriteRun art_runs[%zu] = {\n", runs.size());
@@ -146,15 +201,18 @@ int main(int argc, char** argv) {
     for (int f = 0; f < 6; ++f) birds.push_back(a::bird(f));
     std::vector<Pixels> singles{a::pipe_cap(), a::cloud(), a::play_button(), a::restart_button(), a::close_button(),
                                 a::pause_button(), backdrop, ground, body};
-    for (const Pixels& px : singles)
-        if (!premultiplied(px)) return fail("a colour channel exceeds its alpha");
+    std::vector<Pixels> small = font(10), medium = font(16), large = font(26);
+    // The blits blend whole runs, clear pixels included, so every pixel must be premultiplied.
+    for (const std::vector<Pixels>* group : {&singles, &birds, &small, &medium, &large})
+        for (const Pixels& px : *group)
+            if (!premultiplied(px)) return fail("a colour channel exceeds its alpha");
 
     std::string tmp = std::string(argv[1]) + ".tmp";
     Output out{std::fopen(tmp.c_str(), "w"), {}};
     if (!out.file) return fail("cannot open the output file");
     std::fputs("// Generated by skimbo-artgen from render/art/; edit the drawing code, not this file.\n"
                "#include \"render/art_data.h\"\n\nnamespace skimbo::art_data {\n\n", out.file);
-    std::vector<Pixels> small = font(10), medium = font(16), large = font(26), padded;
+    std::vector<Pixels> padded;
     for (const Pixels& frame : birds) padded.push_back(padded_bird(frame));
     out.array("pipe_cap[36 * 12]", {singles[0]}, 36 * 12, false);
     out.array("font_small[36][10 * 10]", small, 100, true);
@@ -173,6 +231,7 @@ int main(int argc, char** argv) {
     Pixels backdrop_rgb = canvas_words(backdrop), ground_rgb = ground_over_base(ground, 404);
     out.array("backdrop_rgb[640 * 158]", {backdrop_rgb}, 640 * 158, false);
     out.array("backdrop_dimmed_rgb[640 * 158]", {dimmed(backdrop_rgb)}, 640 * 158, false);
+    out.plain_rows("backdrop_row_is_plain[158]", backdrop, 640);
     out.array("ground_rgb[404 * 14]", {ground_rgb}, 404 * 14, false);
     out.array("ground_dimmed_rgb[404 * 14]", {dimmed(ground_rgb)}, 404 * 14, false);
     out.array("bird_padded[6][28 * 22]", padded, 28 * 22, true);
