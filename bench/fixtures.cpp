@@ -42,9 +42,7 @@ void attach_memory_panel(Framebuffer& fb, ChannelField red, ChannelField blue) {
     void* memory = mmap(nullptr, fb.map_len, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) throw std::runtime_error("mmap");
     fb.map = static_cast<std::uint8_t*>(memory);
-    fb.shadow_rows = std::make_unique<std::uint8_t[]>(640 * 344);
-    fb.row_buf = std::make_unique<std::uint8_t[]>(344);
-    fb.force_full = 1;
+    if (fb_allocate_buffers(fb) != 0) throw std::runtime_error("panel buffers");
 }
 
 OutputToNull::OutputToNull() : saved(dup(1)) {
