@@ -1,6 +1,7 @@
 // The bird: one of six frames, turned by its angle around (150, centre row) and
 // resampled bilinearly in 8-bit fixed point.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -10,7 +11,9 @@
 #include "render/assets.h"
 #include "render/blend.h"
 #include "render/fused.h"
+#include "render/pixel_vectors.h"
 #include "render/scene_parts.h"
+#include "render/spans.h"
 
 namespace skimbo {
 namespace {
@@ -91,6 +94,32 @@ Columns reachable_columns(float dy, float sn, float cs) {
             std::min(bird_last_column, static_cast<int>(std::ceil(hi + 149.5)) + 1)};
 }
 
+// An unturned bird (sine 0, cosine 1) needs no turn per pixel: the turned computation gives
+// u = (13 + dx) - 0.5, the whole number x - 137, and one v for a whole row. With no fraction
+// across, each of the 26 columns x = 137..162 is frame column x - 137 of two frame rows mixed
+// by fy: per channel (top * (256 - fy) + bottom * fy + 128) >> 8, which is the four-tap sum
+// with weights 256 and 0 across, and stays below 2^16.
+constexpr int unturned_first_column = 137;
+
+void draw_unturned_row(std::uint32_t* canvas_row, const std::uint32_t* padded, float v) {
+    namespace pv = pixel_vectors;
+    const int y0 = floor_small(v);
+    const auto fy = static_cast<std::uint16_t>((v - static_cast<float>(y0)) * 256.0f);
+    // Whole padded rows, border columns included, so that the vectors stay inside the frame.
+    const std::uint32_t* top = padded + (y0 + 1) * padded_bird_width;
+    const std::uint32_t* bottom = top + padded_bird_width;
+    const pv::u16x8 upper = pv::u16x8{} + static_cast<std::uint16_t>(256 - fy), lower = pv::u16x8{} + fy;
+    auto mix = [&](pv::u16x8 t, pv::u16x8 b) { return (t * upper + b * lower + 128) >> 8; };
+    std::array<std::uint32_t, padded_bird_width> mixed;
+    static_assert(padded_bird_width % pv::step == 0);
+    for (std::size_t col = 0; col < mixed.size(); col += pv::step) {
+        const pv::u32x4 t = pv::load(top + col), b = pv::load(bottom + col);
+        pv::store(mixed.data() + col, pv::narrow(mix(pv::widen_low(t), pv::widen_low(b)),
+                                                 mix(pv::widen_high(t), pv::widen_high(b))));
+    }
+    blend_span(canvas_row + unturned_first_column, mixed.data() + 1, w);
+}
+
 const std::uint32_t* padded_frame(int sprite) {
     int frame = sprite >= bird_flight_first ? sprite - bird_flight_first : 4 + sprite - bird_stunned_first;
     return art_data::bird_padded[frame];
@@ -120,6 +149,13 @@ void draw_bird(std::uint32_t* canvas, const SceneView& view) {
     float angle = std::isfinite(view.bird_angle) ? view.bird_angle : 0.0f;
     float turn = std::fmod(angle, 360.0f) * 0.017453292f;
     float sn = std::sin(turn), cs = std::cos(turn);
+    if (sn == 0.0f && cs == 1.0f) {
+        for (int y = rows->first; y < rows->last; ++y) {
+            float v = (half_h + ((static_cast<float>(y) + 0.5f) - rows->centre)) - 0.5f;
+            if (v > -1.0f && v < h) draw_unturned_row(canvas + y * canvas_width, frame, v);
+        }
+        return;
+    }
     for (int y = rows->first; y < rows->last; ++y) {
         float dy = (static_cast<float>(y) + 0.5f) - rows->centre;
         const Columns reach = reachable_columns(dy, sn, cs);
