@@ -27,7 +27,6 @@ extern const std::uint32_t pipe_body[36 * 172];
 // each also under the veil of the still screens.
 extern const std::uint32_t backdrop_rgb[640 * 158];
 extern const std::uint32_t backdrop_dimmed_rgb[640 * 158];
-extern const bool backdrop_row_is_plain[158];  // a row of one colour (the sky) can be filled
 extern const std::uint32_t ground_rgb[404 * 14];
 extern const std::uint32_t ground_dimmed_rgb[404 * 14];
 // The bird frames inside a one-pixel clear border, in the order of bird.

@@ -38,10 +38,7 @@ int ground_offset(float scroll) { return wrapped_phase(scroll, 1.0f, static_cast
 
 void copy_backdrop(std::uint32_t* canvas, int row, int col, int end, int o, bool dimmed) {
     const std::uint32_t* image = (dimmed ? art_data::backdrop_dimmed_rgb : art_data::backdrop_rgb) + row * canvas_width;
-    std::uint32_t* dst = canvas + row * canvas_width + col;
-    // The sky rows are one colour each: filling them reads nothing.
-    if (art_data::backdrop_row_is_plain[row]) std::fill_n(dst, end - col, image[0]);
-    else copy_repeating(dst, image, canvas_width, (o + col) % canvas_width, end - col);
+    copy_repeating(canvas + row * canvas_width + col, image, canvas_width, (o + col) % canvas_width, end - col);
 }
 
 void draw_backdrop(std::uint32_t* canvas, float scroll) {

@@ -35,17 +35,6 @@ struct Output {
         std::fputs("};\n", file);
     }
 
-    // Whether each row of the image is a single colour.
-    void plain_rows(const char* name, const Pixels& px, std::size_t width) {
-        std::fprintf(file, "const bool %s = {\n", name);
-        for (std::size_t row = 0; row < px.size() / width; ++row) {
-            const std::uint32_t* first = px.data() + row * width;
-            bool plain = std::all_of(first, first + width, [&](std::uint32_t p) { return p == *first; });
-            std::fprintf(file, "%s,%s", plain ? "true" : "false", row % 8 == 7 ? "\n" : "");
-        }
-        std::fputs("};\n", file);
-    }
-
     // The runs of every row of each item (width pixels a row), as SpriteRow records pointing
     // into art_runs.
     void rows(const char* name, const std::vector<Pixels>& items, std::size_t width, bool nested) {
@@ -231,7 +220,6 @@ int main(int argc, char** argv) {
     Pixels backdrop_rgb = canvas_words(backdrop), ground_rgb = ground_over_base(ground, 404);
     out.array("backdrop_rgb[640 * 158]", {backdrop_rgb}, 640 * 158, false);
     out.array("backdrop_dimmed_rgb[640 * 158]", {dimmed(backdrop_rgb)}, 640 * 158, false);
-    out.plain_rows("backdrop_row_is_plain[158]", backdrop, 640);
     out.array("ground_rgb[404 * 14]", {ground_rgb}, 404 * 14, false);
     out.array("ground_dimmed_rgb[404 * 14]", {dimmed(ground_rgb)}, 404 * 14, false);
     out.array("bird_padded[6][28 * 22]", padded, 28 * 22, true);
