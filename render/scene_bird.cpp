@@ -18,8 +18,8 @@
 namespace skimbo {
 namespace {
 
-using u8x16 = std::uint8_t __attribute__((vector_size(16)));
-using u16x8 = std::uint16_t __attribute__((vector_size(16)));
+using pixel_vectors::u16x8;
+using pixel_vectors::u8x16;
 using u64x2 = std::uint64_t __attribute__((vector_size(16)));
 
 constexpr float bird_column = 150.0f;
@@ -35,17 +35,17 @@ u16x8 channel_pair(const std::uint32_t* left) {
                                                      u8x16{0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23}));
 }
 
-// The four taps around (u, v), weighted 256 - fx and fx across, 256 - fy and fy down. The
-// sums run across first, four channels at a time in 16 bits (two channels times weights
-// that add up to 256 stay below 2^16), then down, two channels at a time in the 32-bit
-// halves of a 64-bit word: the same integers as every tap times wx * wy. Taps beyond the
-// frame land on its clear border and add nothing.
 // floor(t) for -1 < t < 64: the truncation, one less where that rounded up.
 int floor_small(float t) {
     const int truncated = static_cast<int>(t);
     return truncated - (t < static_cast<float>(truncated));
 }
 
+// The four taps around (u, v), weighted 256 - fx and fx across, 256 - fy and fy down. The
+// sums run across first, four channels at a time in 16 bits (two channels times weights
+// that add up to 256 stay below 2^16), then down, two channels at a time in the 32-bit
+// halves of a 64-bit word: the same integers as every tap times wx * wy. Taps beyond the
+// frame land on its clear border and add nothing.
 std::uint32_t sample_bilinear(const std::uint32_t* padded, float u, float v) {
     const int x0 = floor_small(u), y0 = floor_small(v);
     const auto fu = static_cast<float>(x0), fv = static_cast<float>(y0);
@@ -85,7 +85,7 @@ void limit(double a, double b, double half, double& lo, double& hi) {
 }
 
 Columns reachable_columns(float dy, float sn, float cs) {
-    double lo = bird_first_column - 1 - static_cast<double>(bird_column), hi = bird_last_column + 1 - static_cast<double>(bird_column);
+    double lo = bird_first_column - 1 - double{bird_column}, hi = bird_last_column + 1 - double{bird_column};
     limit(cs, static_cast<double>(dy) * sn, half_w + 0.5, lo, hi);  // u = 12.5 + dx cs + dy sn
     limit(-sn, static_cast<double>(dy) * cs, half_h + 0.5, lo, hi);  // v = 9.5 - dx sn + dy cs
     if (!(lo <= hi)) return {1, 0};
