@@ -77,7 +77,8 @@ void print_ratios(const Timings& t) {
     std::printf("%-27s %10s  %-28s %s\n", "measure", "ours ns", "to its floor", "to the peer");
     for (const Ratio& r : ratios) {
         if (!t.count(r.ours)) continue;
-        std::printf("%-27s %10.0f  %-28s %s\n", r.label, t.at(r.ours) - (r.minus && t.count(r.minus) ? t.at(r.minus) : 0),
+        const double ours = t.at(r.ours) - (r.minus && t.count(r.minus) ? t.at(r.minus) : 0);
+        std::printf("%-27s %10.0f  %-28s %s\n", r.label, ours,
                     judged(ratio_of(t, r.ours, r.minus, r.floor), r.floor_limit).c_str(),
                     judged(ratio_of(t, r.ours, r.minus, r.peer), r.peer_limit).c_str());
     }

@@ -99,8 +99,10 @@ u32x4 rgb565_high(u32x4 p) { return rgb565_bits_5_to_20(p) << 11; }
 
 // Lane j of the result holds lane j of a, b, c and d, in that order.
 void transpose(u32x4& a, u32x4& b, u32x4& c, u32x4& d) {
-    const u32x4 ab_low = __builtin_shuffle(a, b, u32x4{0, 4, 1, 5}), ab_high = __builtin_shuffle(a, b, u32x4{2, 6, 3, 7});
-    const u32x4 cd_low = __builtin_shuffle(c, d, u32x4{0, 4, 1, 5}), cd_high = __builtin_shuffle(c, d, u32x4{2, 6, 3, 7});
+    const u32x4 ab_low = __builtin_shuffle(a, b, u32x4{0, 4, 1, 5});
+    const u32x4 ab_high = __builtin_shuffle(a, b, u32x4{2, 6, 3, 7});
+    const u32x4 cd_low = __builtin_shuffle(c, d, u32x4{0, 4, 1, 5});
+    const u32x4 cd_high = __builtin_shuffle(c, d, u32x4{2, 6, 3, 7});
     auto pairs = [](u32x4 v) { return reinterpret_cast<u64x2>(v); };
     a = reinterpret_cast<u32x4>(__builtin_shuffle(pairs(ab_low), pairs(cd_low), u64x2{0, 2}));
     b = reinterpret_cast<u32x4>(__builtin_shuffle(pairs(ab_low), pairs(cd_low), u64x2{1, 3}));
@@ -161,9 +163,10 @@ void flush_row(Framebuffer& fb, int row, const void* converted, std::size_t row_
 // Every panel row lies inside the mapping, so every row's shadow always follows what it was
 // last converted to; only then may an unchanged canvas row stand for an unchanged panel row.
 bool every_row_mapped(const Framebuffer& fb) {
-    return fb.xoffset >= 0 && fb.yoffset >= 0 &&
-           std::uint64_t(fb.xoffset) * 2 + (std::uint64_t(fb.yoffset) + std::uint64_t(fb.yres) - 1) * std::uint64_t(fb.line_length) +
-                   std::uint64_t(fb.row_bytes()) <= fb.map_len;
+    if (fb.xoffset < 0 || fb.yoffset < 0) return false;
+    const std::uint64_t last_row = std::uint64_t(fb.yoffset) + std::uint64_t(fb.yres) - 1;
+    return std::uint64_t(fb.xoffset) * 2 + last_row * std::uint64_t(fb.line_length) + std::uint64_t(fb.row_bytes()) <=
+           fb.map_len;
 }
 
 // Canvas pixels are compared in groups of sixteen, one block of panel rows wide.

@@ -47,10 +47,11 @@ void blit_sprite(std::uint32_t* canvas, const Sprite& sprite, int x, int y, int 
             for (std::int64_t col = r.col0; col < r.col1; ++col) blend_pixel(dst_row[col], src[col - x]);
             continue;
         }
-        visit_runs(sprite.rows[row - y], dst_row, x, r, [src](std::uint32_t* dst, std::int64_t from, std::size_t n, bool opaque) {
-            if (opaque) copy_opaque_span(dst, src + from, n);
-            else blend_span(dst, src + from, n);
-        });
+        visit_runs(sprite.rows[row - y], dst_row, x, r,
+                   [src](std::uint32_t* dst, std::int64_t from, std::size_t n, bool opaque) {
+                       if (opaque) copy_opaque_span(dst, src + from, n);
+                       else blend_span(dst, src + from, n);
+                   });
     }
 }
 

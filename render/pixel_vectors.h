@@ -29,13 +29,13 @@ inline void store(std::uint32_t* p, u32x4 v) { std::memcpy(p, &v, sizeof v); }
 
 // The channels of pixels 0-1 (low) or 2-3 (high) as 16-bit lanes.
 inline u16x8 widen_low(u32x4 v) {
-    return reinterpret_cast<u16x8>(__builtin_shuffle(reinterpret_cast<u8x16>(v), u8x16{},
-                                                     u8x16{0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23}));
+    constexpr u8x16 low_with_zeros = {0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23};
+    return reinterpret_cast<u16x8>(__builtin_shuffle(reinterpret_cast<u8x16>(v), u8x16{}, low_with_zeros));
 }
 
 inline u16x8 widen_high(u32x4 v) {
-    return reinterpret_cast<u16x8>(__builtin_shuffle(reinterpret_cast<u8x16>(v), u8x16{},
-                                                     u8x16{8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31}));
+    constexpr u8x16 high_with_zeros = {8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31};
+    return reinterpret_cast<u16x8>(__builtin_shuffle(reinterpret_cast<u8x16>(v), u8x16{}, high_with_zeros));
 }
 
 // Back to bytes; every lane already fits in 8 bits, so x86-64's saturating pack is exact.

@@ -72,7 +72,8 @@ void mark_world(const SceneView& view, VeilMarks& marks) {
 void draw_backdrop_under_veil(std::uint32_t* canvas, float scroll, const VeilMarks& marks) {
     const int o = backdrop_offset(scroll);
     for (int row = 0; row < world_rows; ++row)
-        for_each_run(marks, row, [&](int col, int end, bool marked) { copy_backdrop(canvas, row, col, end, o, !marked); });
+        for_each_run(marks, row,
+                     [&](int col, int end, bool marked) { copy_backdrop(canvas, row, col, end, o, !marked); });
 }
 
 void veil_world(std::uint32_t* canvas, float scroll, const VeilMarks& marks) {
