@@ -10,6 +10,7 @@
 
 #include "render/art/art.h"
 #include "render/art_forms.h"
+#include "render/assets.h"
 #include "render/canvas.h"
 
 namespace {
@@ -195,6 +196,12 @@ int main(int argc, char** argv) {
     for (const std::vector<Pixels>* group : {&singles, &birds, &small, &medium, &large})
         for (const Pixels& px : *group)
             if (!premultiplied(px)) return fail("a colour channel exceeds its alpha");
+    // The outlined text draws its outline with the glyphs themselves.
+    for (const std::vector<Pixels>* font : {&small, &medium, &large})
+        for (const Pixels& px : *font)
+            for (std::uint32_t p : px)
+                if (p != skimbo::premultiply(skimbo::glyph_colour, p >> 24))
+                    return fail("a glyph pixel is not the glyph colour at its alpha");
 
     std::string tmp = std::string(argv[1]) + ".tmp";
     Output out{std::fopen(tmp.c_str(), "w"), {}};
