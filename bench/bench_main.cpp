@@ -21,12 +21,15 @@ public:
     // Colours only on a terminal, so that a report written to a file stays plain text.
     RecordingReporter() : benchmark::ConsoleReporter(isatty(1) ? OO_Defaults : OO_Tabular) {}
 
+    // A single run, or the median of repeated ones.
     void ReportRuns(const std::vector<Run>& runs) override {
         benchmark::ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
-                timings[run.benchmark_name()] =
+        for (const Run& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (!run.error_occurred && (run.run_type == Run::RT_Iteration || median))
+                timings[run.run_name.str()] =
                     run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e9;
+        }
     }
 };
 
@@ -72,7 +75,7 @@ double ratio_of(const Timings& t, const char* ours, const char* minus, const cha
 }
 
 void print_ratios(const Timings& t) {
-    std::printf("\nRatios of CPU time in this run (floor %s = %.0f ns)\n", memcpy_floor,
+    std::printf("\nRatios of CPU time (medians) in this run (floor %s = %.0f ns)\n", memcpy_floor,
                 t.count(memcpy_floor) ? t.at(memcpy_floor) : 0.0);
     std::printf("%-27s %10s  %-28s %s\n", "measure", "ours ns", "to its floor", "to the peer");
     for (const Ratio& r : ratios) {
@@ -86,7 +89,17 @@ void print_ratios(const Timings& t) {
 
 }  // namespace
 
+// Unless the command line says otherwise: every benchmark five times, the repetitions of all
+// of them shuffled together, and each quoted by its median. The machine is shared, and a burst
+// of load then disturbs one repetition rather than one benchmark.
 int main(int argc, char** argv) {
+    std::string defaults[] = {"--benchmark_repetitions=5", "--benchmark_enable_random_interleaving=true",
+                              "--benchmark_display_aggregates_only=true"};
+    std::vector<char*> args{argv[0]};
+    for (std::string& flag : defaults) args.push_back(flag.data());
+    args.insert(args.end(), argv + 1, argv + argc);
+    argc = static_cast<int>(args.size());
+    argv = args.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RecordingReporter reporter;

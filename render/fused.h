@@ -18,9 +18,9 @@ inline float fused_multiply_add(float a, float b, float c) {
 #else
     const double product = static_cast<double>(a) * b;
     const double sum = product + c;
+    if (std::fabs(sum) < 0x1p-126) return std::fmaf(a, b, c);
     const bool halfway = (std::bit_cast<std::uint64_t>(sum) & 0x1FFFFFFFu) == 0x10000000u;
-    const bool exact = sum - product == c && sum - c == product;
-    if ((!halfway || exact) && !(std::fabs(sum) < 0x1p-126)) return static_cast<float>(sum);
+    if (!halfway || (sum - product == c && sum - c == product)) return static_cast<float>(sum);
     return std::fmaf(a, b, c);
 #endif
 }
