@@ -8,7 +8,7 @@ DEPS := cmake ninja-build g++ libgtest-dev libbenchmark-dev scdoc
 ARM64_DEPS := g++-aarch64-linux-gnu qemu-user-static googletest
 PROGRAM := $(BUILD)/korvel-skimbo
 
-.PHONY: deps configure build test test-arm64 demo bench screenshots play test-view fuzz memcheck soak
+.PHONY: deps configure build test test-arm64 demo bench bench-build perf-report screenshots play test-view fuzz memcheck soak
 
 deps:
 	@tools/ensure-deps $(DEPS)
@@ -63,10 +63,24 @@ demo: build
 	$(PROGRAM) --headless --virtual-clock --seed 7 --replay $(DEMO_REPLAY) --capture-dir $(DEMO_CAPTURES)
 	@echo "captures: $$(ls $(DEMO_CAPTURES) | wc -l) frames in $(DEMO_CAPTURES)"
 
-bench: deps
+# The benchmark measures us beside a peer compositing library, a dependency of the
+# benchmark only.
+BENCH_DEPS := libpixman-1-dev
+
+bench-build:
+	@tools/ensure-deps $(DEPS) $(BENCH_DEPS)
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKIMBO_BENCH=ON -DSKIMBO_TESTS=OFF >/dev/null
 	@cmake --build build-bench -j $(JOBS)
+
+bench: bench-build
 	build-bench/bench/skimbo-bench
+
+# The benchmark and callgrind's instruction counts of each hot path, as a section of
+# docs/performance.md titled PERF_TITLE.
+PERF_TITLE ?= Latest run
+perf-report: bench-build
+	@tools/ensure-deps valgrind
+	tools/perf-report build-bench docs/performance.md "$(PERF_TITLE)"
 
 # The viewer needs SDL2; its pictures and its test a virtual X server, xdotool and ImageMagick.
 VIEW_DEPS := libsdl2-dev

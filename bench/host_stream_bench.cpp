@@ -8,27 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/fixtures.h"
 #include "hoststream/host_stream.h"
 
 namespace skimbo {
 namespace {
 
-// Standard output goes to /dev/null so that only our side of the write is measured.
-struct OutputToNull {
-    int saved = dup(1);
-    OutputToNull() {
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        close(null);
-    }
-    ~OutputToNull() {
-        dup2(saved, 1);
-        close(saved);
-    }
-};
-
 void BM_WriteFrame(benchmark::State& state) {
-    OutputToNull redirect;
+    bench::OutputToNull redirect;
     auto host = std::make_unique<HostStream>(true);
     auto canvas = std::make_unique<Canvas>();
     for (std::size_t i = 0; i < canvas->size(); ++i) (*canvas)[i] = static_cast<std::uint32_t>(i * 2654435761u);
@@ -39,7 +26,7 @@ BENCHMARK(BM_WriteFrame);
 
 // Reference: copying a record's worth of bytes and writing it in one call.
 void BM_WriteFrameReferenceCopy(benchmark::State& state) {
-    OutputToNull redirect;
+    bench::OutputToNull redirect;
     std::vector<std::uint8_t> from(host_record_bytes, 7), to(host_record_bytes);
     for (auto _ : state) {
         std::memcpy(to.data(), from.data(), to.size());

@@ -110,10 +110,16 @@ int fb_open(Framebuffer& fb, const char* path) {
     fb.map = static_cast<std::uint8_t*>(mapped);
     fb.map_len = length;
 
+    return fb_allocate_buffers(fb);
+}
+
+int fb_allocate_buffers(Framebuffer& fb) {
     const auto row = static_cast<std::size_t>(fb.row_bytes());
     fb.shadow_rows = zeroed_bytes(row * static_cast<std::size_t>(fb.yres));
     fb.row_buf = zeroed_bytes(row);
-    if (!fb.shadow_rows || !fb.row_buf) {
+    fb.last_canvas.reset(new (std::nothrow) Canvas{});
+    fb.last_canvas_shown = false;
+    if (!fb.shadow_rows || !fb.row_buf || !fb.last_canvas) {
         errno = ENOMEM;
         return -1;
     }
@@ -139,6 +145,8 @@ void fb_close(Framebuffer& fb) {
     fb.red = fb.green = fb.blue = ChannelField{};
     fb.shadow_rows.reset();
     fb.row_buf.reset();
+    fb.last_canvas.reset();
+    fb.last_canvas_shown = false;
     fb.force_full = 0;
     fb.frames_presented = fb.rows_written = 0;
     std::memset(fb.id, 0, sizeof fb.id);

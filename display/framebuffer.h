@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "render/canvas.h"
+
 namespace skimbo {
 
 // Where one colour channel sits inside a device pixel.
@@ -27,6 +29,10 @@ struct Framebuffer {
     ChannelField blue;
     std::unique_ptr<std::uint8_t[]> shadow_rows;  // yres rows as last written to the device
     std::unique_ptr<std::uint8_t[]> row_buf;      // the row being converted
+    // The canvas as the qualified panel last showed it: canvas rows equal to it need no
+    // conversion, since their panel rows would convert to what the shadow already holds.
+    std::unique_ptr<Canvas> last_canvas;
+    bool last_canvas_shown = false;  // last_canvas is what the panel shows
     std::uint32_t force_full = 0;  // 1: the next presentation writes every row
     std::uint64_t frames_presented = 0;
     std::uint64_t rows_written = 0;
@@ -46,6 +52,10 @@ struct Framebuffer {
 // it after one "fb:" line (none for an allocation failure). A partly filled record is left
 // for fb_close.
 int fb_open(Framebuffer& fb, const char* path);
+
+// Allocates, zero-filled, the buffers presentation keeps for the open geometry, and sets
+// force_full: 0, or -1 when memory is short. Part of fb_open.
+int fb_allocate_buffers(Framebuffer& fb);
 
 // Selects the output pixel format; "rgb565" needs a 16-bit device. 0, or -1 when refused.
 int fb_set_format(Framebuffer& fb, const char* name);

@@ -1,10 +1,15 @@
 #include "display/present.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace skimbo {
 namespace {
@@ -67,32 +72,79 @@ bool is_qualified_panel(const Framebuffer& fb, const RotationMap& rotation) {
            same_field(fb.red, {11, 5}) && same_field(fb.green, {5, 6}) && same_field(fb.blue, {0, 5});
 }
 
-// (R >> 3) << 11 | (G >> 2) << 5 | B >> 3, taken straight from the 0x00RRGGBB word.
-std::uint16_t rgb565(std::uint32_t rgb) {
-    return static_cast<std::uint16_t>((rgb >> 8 & 0xF800) | (rgb >> 5 & 0x07E0) | (rgb >> 3 & 0x001F));
+using u32x4 = std::uint32_t __attribute__((vector_size(16)));
+using u64x2 = std::uint64_t __attribute__((vector_size(16)));
+
+u32x4 load4(const std::uint32_t* p) {
+    u32x4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
 
-// Converts sixteen panel rows at a time: panel row r shows canvas column r, so the sixteen rows
-// of a block read one 64-byte line of each canvas row, in order, and the canvas streams through
-// the cache once per frame. Two canvas rows land side by side in a panel row (columns c - 1 and
-// c), so each pair of pixels is stored as one 32-bit word.
-constexpr int block_rows = 16;
-using PanelBlock = std::array<std::array<std::uint16_t, canvas_height>, block_rows>;
+// (R >> 3) << 11 | (G >> 2) << 5 | B >> 3 of four 0x00RRGGBB words, as bits 5-20 of each lane
+// (shifted into either half by the callers). On x86-64 one multiply-add of 16-bit lanes puts
+// red and blue in place at once, which the compiler does not find by itself.
+u32x4 rgb565_bits_5_to_20(u32x4 p) {
+#ifdef __SSE2__
+    const auto red_blue = reinterpret_cast<__m128i>(p & 0x00F800F8u);
+    const u32x4 placed = reinterpret_cast<u32x4>(_mm_madd_epi16(red_blue, _mm_set1_epi32(0x20000004)));
+    return placed | (p & 0x0000FC00u);
+#else
+    return (p >> 3 & 0x001F0000u) | (p & 0x0000FC00u) | (p << 2 & 0x000003E0u);
+#endif
+}
 
-void convert_block_rgb565(PanelBlock& block, const Canvas& canvas, int first_row) {
-    for (int y = 0; y < canvas_height; y += 2) {
-        const std::uint32_t* upper = canvas.data() + static_cast<std::size_t>(y) * canvas_width + first_row;
-        const std::uint32_t* lower = upper + canvas_width;
-        const int col = canvas_height - 2 - y;
-        for (int i = 0; i < block_rows; ++i) {
-            const std::uint32_t pair = rgb565(lower[i]) | std::uint32_t{rgb565(upper[i])} << 16;
-            std::memcpy(&block[i][col], &pair, sizeof pair);
+u32x4 rgb565_low(u32x4 p) { return rgb565_bits_5_to_20(p) >> 5; }
+u32x4 rgb565_high(u32x4 p) { return rgb565_bits_5_to_20(p) << 11; }
+
+// Lane j of the result holds lane j of a, b, c and d, in that order.
+void transpose(u32x4& a, u32x4& b, u32x4& c, u32x4& d) {
+    const u32x4 ab_low = __builtin_shuffle(a, b, u32x4{0, 4, 1, 5});
+    const u32x4 ab_high = __builtin_shuffle(a, b, u32x4{2, 6, 3, 7});
+    const u32x4 cd_low = __builtin_shuffle(c, d, u32x4{0, 4, 1, 5});
+    const u32x4 cd_high = __builtin_shuffle(c, d, u32x4{2, 6, 3, 7});
+    auto pairs = [](u32x4 v) { return reinterpret_cast<u64x2>(v); };
+    a = reinterpret_cast<u32x4>(__builtin_shuffle(pairs(ab_low), pairs(cd_low), u64x2{0, 2}));
+    b = reinterpret_cast<u32x4>(__builtin_shuffle(pairs(ab_low), pairs(cd_low), u64x2{1, 3}));
+    c = reinterpret_cast<u32x4>(__builtin_shuffle(pairs(ab_high), pairs(cd_high), u64x2{0, 2}));
+    d = reinterpret_cast<u32x4>(__builtin_shuffle(pairs(ab_high), pairs(cd_high), u64x2{1, 3}));
+}
+
+// Sixteen panel rows at a time: panel row r shows canvas column r from the bottom row up, so
+// the rows of a block read one 64-byte line of each canvas row and the canvas streams through
+// the cache once per frame. Canvas rows y and y + 1 land side by side (panel columns 170 - y and
+// 171 - y), one 32-bit word; four such words from eight canvas rows, turned by a 4 x 4
+// transpose, are eight panel pixels of each of four panel rows. The eight-row groups start every
+// eight rows, and the last one at row 164 so that it ends with the canvas, covering four rows
+// twice with the same pixels.
+constexpr int block_rows = 16;
+using PanelRow = std::array<std::uint16_t, canvas_height>;
+using PanelBlock = std::array<PanelRow, block_rows>;
+static_assert(sizeof(PanelBlock) == block_rows * canvas_height * 2, "panel rows lie back to back");
+
+void convert_block_rgb565(PanelRow* block, const Canvas& canvas, int first_row, Canvas* copy) {
+    for (int group = 0; group < canvas_height; group += 8) {
+        const int y0 = std::min(group, canvas_height - 8);
+        for (int c = 0; c < block_rows; c += 4) {
+            u32x4 words[4];
+            for (int k = 0; k < 4; ++k) {
+                const std::size_t at = static_cast<std::size_t>(y0 + 2 * k) * canvas_width + first_row + c;
+                const u32x4 upper = load4(canvas.data() + at), lower = load4(canvas.data() + at + canvas_width);
+                words[3 - k] = rgb565_low(lower) | rgb565_high(upper);
+                if (copy) {
+                    std::memcpy(copy->data() + at, &upper, sizeof upper);
+                    std::memcpy(copy->data() + at + canvas_width, &lower, sizeof lower);
+                }
+            }
+            transpose(words[0], words[1], words[2], words[3]);
+            for (int j = 0; j < 4; ++j) std::memcpy(&block[c + j][canvas_height - 8 - y0], &words[j], sizeof words[j]);
         }
     }
 }
 
-static_assert(canvas_height % 2 == 0);
+static_assert(canvas_height % 4 == 0);
 static_assert(canvas_width % block_rows == 0);
+constexpr int block_count = canvas_width / block_rows;
 
 // Copies the converted row to the device when it differs from what the device already shows.
 // A row that would fall outside the mapped memory (a pan offset or line length the mapping
@@ -108,23 +160,103 @@ void flush_row(Framebuffer& fb, int row, const void* converted, std::size_t row_
     ++fb.rows_written;
 }
 
+// Every panel row lies inside the mapping, so every row's shadow always follows what it was
+// last converted to; only then may an unchanged canvas row stand for an unchanged panel row.
+bool every_row_mapped(const Framebuffer& fb) {
+    if (fb.xoffset < 0 || fb.yoffset < 0) return false;
+    const std::uint64_t last_row = std::uint64_t(fb.yoffset) + std::uint64_t(fb.yres) - 1;
+    return std::uint64_t(fb.xoffset) * 2 + last_row * std::uint64_t(fb.line_length) + std::uint64_t(fb.row_bytes()) <=
+           fb.map_len;
+}
+
+// Canvas pixels are compared in groups of sixteen, one block of panel rows wide.
+constexpr std::size_t group_words = block_rows;
+
+bool group_differs(const std::uint32_t* a, const std::uint32_t* b) {
+    std::uint32_t differ = 0;
+    for (std::size_t i = 0; i < group_words; ++i) differ |= a[i] ^ b[i];
+    return differ != 0;
+}
+
+// The first group from word `from` on in which a and b differ, as a word index; canvas size if
+// none. Large spans go to memcmp first, the fastest way through equal memory.
+std::size_t first_difference(const std::uint32_t* a, const std::uint32_t* b, std::size_t from) {
+    constexpr std::size_t span = 64 * canvas_width;
+    for (std::size_t at = from; at < canvas_pixel_count; at += span) {
+        const std::size_t words = std::min(span, canvas_pixel_count - at);
+        if (std::memcmp(a + at, b + at, words * sizeof *a) == 0) continue;
+        while (!group_differs(a + at, b + at)) at += group_words;
+        return at;
+    }
+    return canvas_pixel_count;
+}
+
+// The blocks of panel rows (canvas columns) that show a canvas pixel different from the last
+// presented one, as bits; the changed canvas rows are brought up to date on the way.
+std::uint64_t changed_blocks(const Canvas& canvas, Canvas& last) {
+    static_assert(canvas_width % group_words == 0);
+    std::uint64_t changed = 0;
+    const std::uint32_t* now = canvas.data();
+    std::uint32_t* before = last.data();
+    for (std::size_t at = first_difference(now, before, 0); at < canvas_pixel_count;) {
+        const std::size_t row = at / canvas_width * canvas_width, next_row = row + canvas_width;
+        std::size_t end = next_row;
+        while (!group_differs(now + end - group_words, before + end - group_words)) end -= group_words;
+        for (std::size_t group = at; group < end; group += group_words) changed |= 1ull << (group - row) / group_words;
+        std::memcpy(before + row, now + row, canvas_width * sizeof *now);
+        at = first_difference(now, before, next_row);
+    }
+    return changed;
+}
+
+// A forced frame converts straight into the shadow and copies whole blocks of rows to the
+// device; otherwise each converted row is compared with its shadow first.
+void present_block(Framebuffer& fb, const Canvas& canvas, int block, std::size_t row_bytes, bool bulk, Canvas* copy) {
+    const int first_row = block * block_rows;
+    if (bulk) {
+        std::uint8_t* shadow = fb.shadow_rows.get() + static_cast<std::size_t>(first_row) * row_bytes;
+        convert_block_rgb565(reinterpret_cast<PanelRow*>(shadow), canvas, first_row, copy);
+        std::memcpy(fb.map + static_cast<std::size_t>(first_row) * row_bytes, shadow, block_rows * row_bytes);
+        fb.rows_written += block_rows;
+        return;
+    }
+    PanelBlock converted;
+    convert_block_rgb565(converted.data(), canvas, first_row, copy);
+    for (int i = 0; i < block_rows; ++i) flush_row(fb, first_row + i, converted[i].data(), row_bytes);
+}
+
+// Device rows back to back from the start of the mapping, as on the qualified panel.
+bool rows_contiguous(const Framebuffer& fb) {
+    return fb.xoffset == 0 && fb.yoffset == 0 && fb.line_length == fb.row_bytes() &&
+           std::uint64_t(fb.row_bytes()) * std::uint64_t(fb.yres) <= fb.map_len;
+}
+
+void present_qualified(Framebuffer& fb, const Canvas& canvas, std::size_t row_bytes) {
+    const bool mapped = every_row_mapped(fb);
+    const bool detect = fb.last_canvas && fb.last_canvas_shown && !fb.force_full && mapped;
+    const std::uint64_t changed = detect ? changed_blocks(canvas, *fb.last_canvas) : ~0ull;
+    // Without detection every block is converted, and the canvas is kept on the way.
+    Canvas* copy = detect ? nullptr : fb.last_canvas.get();
+    const bool bulk = fb.force_full && rows_contiguous(fb);
+    for (int b = 0; b < block_count; ++b)
+        if (changed >> b & 1) present_block(fb, canvas, b, row_bytes, bulk, copy);
+    if (fb.last_canvas) fb.last_canvas_shown = mapped;
+}
+
 }  // namespace
 
 void fb_present(Framebuffer& fb, const Canvas& canvas, const RotationMap& rotation) {
     if (fb.map == nullptr || !fb.row_buf || !fb.shadow_rows || (fb.bpp != 16 && fb.bpp != 32)) return;
     const auto row_bytes = static_cast<std::size_t>(fb.row_bytes());
     if (is_qualified_panel(fb, rotation)) {
-        PanelBlock block;
-        for (int first = 0; first < fb.yres; first += block_rows) {
-            convert_block_rgb565(block, canvas, first);
-            for (int i = 0; i < block_rows; ++i) flush_row(fb, first + i, block[i].data(), row_bytes);
-        }
+        present_qualified(fb, canvas, row_bytes);
     } else {
         const PixelTables tables{channel_table(fb.red), channel_table(fb.green), channel_table(fb.blue)};
         for (int row = 0; row < fb.yres; ++row) {
             convert_row_generic(fb, canvas, rotation, tables, row);
             flush_row(fb, row, fb.row_buf.get(), row_bytes);
         }
+        fb.last_canvas_shown = false;
     }
     fb.force_full = 0;
     ++fb.frames_presented;

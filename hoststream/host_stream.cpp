@@ -10,6 +10,7 @@
 
 #include "base/clock.h"
 #include "hoststream/contact_line.h"
+#include "render/rgb_bytes.h"
 
 namespace skimbo {
 namespace {
@@ -24,15 +25,6 @@ constexpr std::uint32_t write_deadline_ms = 1000;
 constexpr std::uint32_t write_wait_ms = 10;
 
 bool printable(char byte) { return byte >= 0x20 && byte <= 0x7E; }
-
-void convert_payload(const Canvas& canvas, std::uint8_t* out) {
-    for (std::uint32_t word : canvas) {
-        out[0] = static_cast<std::uint8_t>(word >> 16);
-        out[1] = static_cast<std::uint8_t>(word >> 8);
-        out[2] = static_cast<std::uint8_t>(word);
-        out += 3;
-    }
-}
 
 // Waits one step at most for room in the output pipe and returns the milliseconds to charge
 // to the host: what the wait took, but at least 1 and never more than a step. A wait that
@@ -88,7 +80,7 @@ void HostStream::accept_line(std::uint32_t now_ms, const ContactHandler& on_cont
 }
 
 void HostStream::write_frame(const Canvas& canvas) {
-    convert_payload(canvas, record.data() + host_record_header_bytes);
+    rgb_bytes(canvas.data(), canvas.size(), record.data() + host_record_header_bytes);
     std::uint32_t waited_ms = 0;
     std::size_t written = 0;
     while (written < record.size()) {

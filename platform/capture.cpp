@@ -1,20 +1,22 @@
+#include <array>
 #include <cstdio>
 #include <stdexcept>
 
 #include "platform/platform.h"
+#include "render/rgb_bytes.h"
 
 namespace skimbo {
 namespace {
 
 constexpr char ppm_header[] = "P6\n640 172\n255\n";
 
-// Streams the canvas as RGB triplets; returns false if any triplet was short.
+// Streams the canvas as RGB triplets, a row at a time; returns false if any row was short.
 bool write_pixels(std::FILE* file, const Canvas& canvas) {
     bool complete = true;
-    for (std::uint32_t word : canvas) {
-        const unsigned char rgb[3] = {static_cast<unsigned char>(word >> 16), static_cast<unsigned char>(word >> 8),
-                                      static_cast<unsigned char>(word)};
-        if (std::fwrite(rgb, 1, 3, file) != 3) complete = false;
+    std::array<std::uint8_t, canvas_width * 3> row;
+    for (int y = 0; y < canvas_height; ++y) {
+        rgb_bytes(canvas.data() + static_cast<std::size_t>(y) * canvas_width, canvas_width, row.data());
+        if (std::fwrite(row.data(), 1, row.size(), file) != row.size()) complete = false;
     }
     return complete;
 }

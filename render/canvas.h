@@ -13,11 +13,29 @@ inline constexpr std::size_t canvas_pixel_count = 110080;
 
 using Canvas = std::array<std::uint32_t, canvas_pixel_count>;
 
+// Pixels of one sprite row that are drawn together: length pixels from column start, either
+// all fully opaque (copied) or mixed (blended, whatever their alpha). Clear pixels outside
+// every run are never visited.
+struct SpriteRun {
+    std::uint8_t start;
+    std::uint8_t length;
+    bool opaque;
+};
+
+// The runs of one sprite row, left to right.
+struct SpriteRow {
+    const SpriteRun* runs;
+    std::uint32_t count;
+};
+
 // Compiled-in art: premultiplied ARGB pixels, row stride = width.
 struct Sprite {
     std::uint32_t width;
     std::uint32_t height;
     const std::uint32_t* pixels;
+    // The art also lists the runs of each of its rows, so that a blit skips clear stretches,
+    // copies opaque ones and blends the rest; none for a sprite drawn pixel by pixel.
+    const SpriteRow* rows = nullptr;
 };
 
 }  // namespace skimbo

@@ -1,6 +1,8 @@
 // What lies over the world: the veil of the still screens, the interface of each
 // phase, the corner buttons and the exit-hold ring around the close button.
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "render/assets.h"
@@ -39,29 +41,6 @@ struct Ring {
 
 }  // namespace
 
-// floor((v * keep + 127) / 255) in 16-bit arithmetic: with v <= 255 and keep <= 254
-// every intermediate stays below 2^16, and the narrow lanes let the compiler process
-// twice as many channels per vector instruction as 32-bit words would.
-constexpr std::uint16_t scale_channel(std::uint16_t v, std::uint16_t keep) {
-    auto t = static_cast<std::uint16_t>(v * keep + 0x80);
-    return static_cast<std::uint16_t>(((t >> 8) + t) >> 8);
-}
-
-// The veil is one constant colour over every pixel: scale the three channels and add
-// the veil's own; no channel can carry into the next.
-void dim_canvas(std::uint32_t* canvas) {
-    constexpr std::uint16_t keep = 255 - (dimming_colour >> 24);
-    static_assert(keep <= 254, "the 16-bit intermediates would overflow");
-    constexpr std::uint32_t veil = dimming_colour & 0x00FFFFFFu;
-    for (std::size_t i = 0; i < canvas_pixel_count; ++i) {
-        std::uint32_t p = canvas[i];
-        auto low = static_cast<std::uint16_t>(p), high = static_cast<std::uint16_t>(p >> 16);
-        std::uint32_t green_blue = scale_channel(low >> 8, keep) << 8 | scale_channel(low & 0xFF, keep);
-        std::uint32_t red = scale_channel(high & 0xFF, keep);
-        canvas[i] = (red << 16 | green_blue) + veil;
-    }
-}
-
 void draw_interface(std::uint32_t* canvas, const SceneView& view) {
     switch (view.phase) {
     case ViewPhase::Ready:
@@ -79,22 +58,53 @@ void draw_interface(std::uint32_t* canvas, const SceneView& view) {
     if (view.phase == ViewPhase::Playing) draw_button(canvas, pause_button_sprite, 604, 6);
 }
 
+namespace {
+
+// The ring's pixels never move and only their colour depends on the hold, so each pixel's
+// coverage and angle are worked out once, by the per-pixel rule, and kept for every frame.
+struct RingPixel {
+    std::uint16_t offset;  // into the canvas
+    float angle;           // clockwise from twelve o'clock
+    std::uint32_t done, pending;  // the two colours at the pixel's coverage, premultiplied
+};
+
+struct RingPixels {
+    std::array<RingPixel, (Ring::row1 - Ring::row0 + 1) * (Ring::col1 - Ring::col0 + 1)> pixels;
+    std::size_t count = 0;
+};
+
+const RingPixels& ring_pixels() {
+    static const RingPixels ring = [] {
+        RingPixels r{};
+        for (int y = Ring::row0; y <= Ring::row1; ++y) {
+            float dy = (static_cast<float>(y) + 0.5f) - Ring::cy;
+            for (int x = Ring::col0; x <= Ring::col1; ++x) {
+                float dx = (static_cast<float>(x) + 0.5f) - Ring::cx;
+                float radius = std::sqrt(std::fmaf(dx, dx, dy * dy));
+                float cov = 1.6f - std::fabs(radius - Ring::radius);
+                if (cov >= 1.0f) cov = 1.0f;
+                if (cov <= 0.0f) continue;
+                float ang = std::atan2(dx, -dy);
+                if (ang < 0.0f) ang += 6.2831855f;
+                auto a8 = static_cast<std::uint32_t>(cov * 255.0f);
+                r.pixels[r.count++] = {static_cast<std::uint16_t>(y * canvas_width + x), ang,
+                                       premultiply(Ring::done, a8), premultiply(Ring::pending, a8)};
+            }
+        }
+        return r;
+    }();
+    return ring;
+}
+
+}  // namespace
+
 void draw_exit_ring(std::uint32_t* canvas, std::int32_t exit_progress) {
     if (exit_progress <= 0) return;
     float sweep = exit_progress <= 999 ? static_cast<float>(exit_progress) * 0.0062831854f : 6.2831855f;
-    for (int y = Ring::row0; y <= Ring::row1; ++y) {
-        float dy = (static_cast<float>(y) + 0.5f) - Ring::cy;
-        for (int x = Ring::col0; x <= Ring::col1; ++x) {
-            float dx = (static_cast<float>(x) + 0.5f) - Ring::cx;
-            float r = std::sqrt(std::fmaf(dx, dx, dy * dy));
-            float cov = 1.6f - std::fabs(r - Ring::radius);
-            if (cov >= 1.0f) cov = 1.0f;
-            if (cov <= 0.0f) continue;
-            float ang = std::atan2(dx, -dy);
-            if (ang < 0.0f) ang += 6.2831855f;
-            std::uint32_t a8 = static_cast<std::uint32_t>(cov * 255.0f);
-            blend_pixel(canvas[y * canvas_width + x], premultiply(ang <= sweep ? Ring::done : Ring::pending, a8));
-        }
+    const RingPixels& ring = ring_pixels();
+    for (std::size_t i = 0; i < ring.count; ++i) {
+        const RingPixel& p = ring.pixels[i];
+        blend_pixel(canvas[p.offset], p.angle <= sweep ? p.done : p.pending);
     }
 }
 

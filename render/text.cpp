@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "render/assets.h"
 #include "render/blit.h"
@@ -41,10 +42,10 @@ void draw_glyph(std::uint32_t* canvas, const Sprite& glyph, int x, int y, TextSt
         blit_sprite(canvas, glyph, x, y, 0, canvas_height);
         return;
     }
-    blit_tinted(canvas, glyph, x - 1, y, glyph_colour);
-    blit_tinted(canvas, glyph, x + 1, y, glyph_colour);
-    blit_tinted(canvas, glyph, x, y - 1, glyph_colour);
-    blit_tinted(canvas, glyph, x, y + 2, glyph_colour);
+    // Every glyph pixel is already the glyph colour at the pixel's coverage (the art generator
+    // refuses anything else), so the outline in that colour is the glyph itself, untinted.
+    for (auto [dx, dy] : {std::pair{-1, 0}, std::pair{1, 0}, std::pair{0, -1}, std::pair{0, 2}})
+        blit_sprite(canvas, glyph, x + dx, y + dy, 0, canvas_height);
     blit_tinted(canvas, glyph, x, y, fill_colour);
 }
 

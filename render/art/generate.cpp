@@ -1,6 +1,7 @@
 // Build-time art generator: draws every sprite and image and writes them as constant
 // arrays into one C++ source file, after checking the properties the renderer relies
 // on. Usage: skimbo-artgen OUTPUT.cpp
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,9 @@
 #include <vector>
 
 #include "render/art/art.h"
+#include "render/art_forms.h"
+#include "render/assets.h"
+#include "render/canvas.h"
 
 namespace {
 
@@ -15,6 +19,7 @@ using skimbo::art::Pixels;
 
 struct Output {
     std::FILE* file;
+    std::vector<skimbo::SpriteRun> runs;  // of every sprite, written last as art_runs
 
     void array(const char* name, const std::vector<Pixels>& items, std::size_t expected, bool nested) {
         std::fprintf(file, "const std::uint32_t %s = {\n", name);
@@ -30,7 +35,116 @@ struct Output {
         }
         std::fputs("};\n", file);
     }
+
+    // The runs of every row of each item (width pixels a row), as SpriteRow records pointing
+    // into art_runs.
+    void rows(const char* name, const std::vector<Pixels>& items, std::size_t width, bool nested) {
+        std::fprintf(file, "const SpriteRow %s = {\n", name);
+        for (const Pixels& px : items) {
+            if (nested) std::fputs("{\n", file);
+            for (std::size_t row = 0; row < px.size() / width; ++row) {
+                std::size_t first = runs.size();
+                add_runs(px.data() + row * width, width);
+                std::fprintf(file, "{art_runs + %zu, %zu},%s", first, runs.size() - first, row % 4 == 3 ? "\n" : "");
+            }
+            if (nested) std::fputs("},\n", file);
+        }
+        std::fputs("};\n", file);
+    }
+
+    // Opaque stretches long enough to be worth a copy become opaque runs. What lies between
+    // them becomes mixed runs, which the blits blend four pixels at a time whatever their
+    // alpha; only their clear ends, and clear gaps wider than a few vectors, are left out.
+    void add_runs(const std::uint32_t* row, std::size_t width) {
+        constexpr std::size_t min_copy = 16, min_gap = 8;
+        std::vector<skimbo::SpriteRun> found;
+        auto add = [&](std::size_t begin, std::size_t end, bool opaque) {
+            found.push_back({static_cast<std::uint8_t>(begin), static_cast<std::uint8_t>(end - begin), opaque});
+        };
+        auto stretch = [&](std::size_t col, auto same) {
+            std::size_t end = col;
+            while (end < width && same(row[end] >> 24)) ++end;
+            return end;
+        };
+        std::size_t mixed = width, last_visible = 0;  // the mixed run being gathered, if any
+        auto close_mixed = [&] {
+            if (mixed < width) add(mixed, last_visible + 1, false);
+            mixed = width;
+        };
+        for (std::size_t col = 0; col < width;) {
+            std::size_t opaque_end = stretch(col, [](std::uint32_t a) { return a == 255; });
+            std::size_t clear_end = stretch(col, [](std::uint32_t a) { return a == 0; });
+            if (opaque_end - col >= min_copy) {
+                close_mixed();
+                add(col, opaque_end, true);
+                col = opaque_end;
+            } else if (clear_end > col) {
+                if (clear_end - col >= min_gap || clear_end == width) close_mixed();
+                col = clear_end;
+            } else {
+                if (mixed == width) mixed = col;
+                last_visible = col++;
+            }
+        }
+        close_mixed();
+        pad_mixed_runs(found, width);
+        runs.insert(runs.end(), found.begin(), found.end());
+    }
+
+    // A mixed run grows over the clear pixels beside it to a whole number of vectors where
+    // there is room, since blending a clear pixel changes nothing.
+    static void pad_mixed_runs(std::vector<skimbo::SpriteRun>& row_runs, std::size_t width) {
+        constexpr std::size_t vector_pixels = 4;
+        for (std::size_t i = 0; i < row_runs.size(); ++i) {
+            skimbo::SpriteRun& run = row_runs[i];
+            if (run.opaque) continue;
+            std::size_t begin = run.start, end = begin + run.length;
+            std::size_t room_end = i + 1 < row_runs.size() ? row_runs[i + 1].start : width;
+            std::size_t room_begin = i > 0 ? row_runs[i - 1].start + row_runs[i - 1].length : 0;
+            std::size_t want = (end - begin + vector_pixels - 1) / vector_pixels * vector_pixels;
+            end = std::min(room_end, begin + want);
+            begin = end - std::min(want, end - room_begin);
+            run = {static_cast<std::uint8_t>(begin), static_cast<std::uint8_t>(end - begin), false};
+        }
+    }
+
+    void run_table() {
+        std::fprintf(file, "const SpriteRun art_runs[%zu] = {\n", runs.size());
+        for (std::size_t i = 0; i < runs.size(); ++i)
+            std::fprintf(file, "{%u, %u, %s},%s", runs[i].start, runs[i].length, runs[i].opaque ? "true" : "false",
+                         i % 6 == 5 ? "\n" : "");
+        std::fputs("};\n", file);
+    }
 };
+
+// The still forms the renderer copies instead of composing: the backdrop as canvas words, and
+// the ground strip blended over its base colours; either also under the veil.
+Pixels canvas_words(const Pixels& px) {
+    Pixels out;
+    for (std::uint32_t p : px) out.push_back(p & 0x00FFFFFFu);
+    return out;
+}
+
+Pixels ground_over_base(const Pixels& ground, std::size_t width) {
+    Pixels out;
+    for (std::size_t i = 0; i < ground.size(); ++i)
+        out.push_back(skimbo::blend_premultiplied(skimbo::ground_base(static_cast<int>(i / width)), ground[i]));
+    return out;
+}
+
+Pixels dimmed(const Pixels& px) {
+    Pixels out;
+    for (std::uint32_t p : px) out.push_back(skimbo::dimmed(p));
+    return out;
+}
+
+Pixels padded_bird(const Pixels& bird) {
+    Pixels out(skimbo::padded_bird_width * skimbo::padded_bird_height, 0);
+    for (int row = 0; row < skimbo::bird_height; ++row)
+        for (int col = 0; col < skimbo::bird_width; ++col)
+            out[(row + 1) * skimbo::padded_bird_width + col + 1] = bird[row * skimbo::bird_width + col];
+    return out;
+}
 
 bool all_opaque(const Pixels& px) {
     for (std::uint32_t p : px)
@@ -77,18 +191,29 @@ int main(int argc, char** argv) {
     for (int f = 0; f < 6; ++f) birds.push_back(a::bird(f));
     std::vector<Pixels> singles{a::pipe_cap(), a::cloud(), a::play_button(), a::restart_button(), a::close_button(),
                                 a::pause_button(), backdrop, ground, body};
-    for (const Pixels& px : singles)
-        if (!premultiplied(px)) return fail("a colour channel exceeds its alpha");
+    std::vector<Pixels> small = font(10), medium = font(16), large = font(26);
+    // The blits blend whole runs, clear pixels included, so every pixel must be premultiplied.
+    for (const std::vector<Pixels>* group : {&singles, &birds, &small, &medium, &large})
+        for (const Pixels& px : *group)
+            if (!premultiplied(px)) return fail("a colour channel exceeds its alpha");
+    // The outlined text draws its outline with the glyphs themselves.
+    for (const std::vector<Pixels>* font : {&small, &medium, &large})
+        for (const Pixels& px : *font)
+            for (std::uint32_t p : px)
+                if (p != skimbo::premultiply(skimbo::glyph_colour, p >> 24))
+                    return fail("a glyph pixel is not the glyph colour at its alpha");
 
     std::string tmp = std::string(argv[1]) + ".tmp";
-    Output out{std::fopen(tmp.c_str(), "w")};
+    Output out{std::fopen(tmp.c_str(), "w"), {}};
     if (!out.file) return fail("cannot open the output file");
     std::fputs("// Generated by skimbo-artgen from render/art/; edit the drawing code, not this file.\n"
                "#include \"render/art_data.h\"\n\nnamespace skimbo::art_data {\n\n", out.file);
+    std::vector<Pixels> padded;
+    for (const Pixels& frame : birds) padded.push_back(padded_bird(frame));
     out.array("pipe_cap[36 * 12]", {singles[0]}, 36 * 12, false);
-    out.array("font_small[36][10 * 10]", font(10), 100, true);
-    out.array("font_medium[36][16 * 16]", font(16), 256, true);
-    out.array("font_large[36][26 * 26]", font(26), 676, true);
+    out.array("font_small[36][10 * 10]", small, 100, true);
+    out.array("font_medium[36][16 * 16]", medium, 256, true);
+    out.array("font_large[36][26 * 26]", large, 676, true);
     out.array("cloud[64 * 28]", {singles[1]}, 64 * 28, false);
     out.array("bird[6][26 * 20]", birds, 26 * 20, true);
     out.array("play_button[40 * 40]", {singles[2]}, 1600, false);
@@ -98,6 +223,25 @@ int main(int argc, char** argv) {
     out.array("backdrop[640 * 158]", {backdrop}, 640 * 158, false);
     out.array("ground[404 * 14]", {ground}, 404 * 14, false);
     out.array("pipe_body[36 * 172]", {body}, 36 * 172, false);
+
+    Pixels backdrop_rgb = canvas_words(backdrop), ground_rgb = ground_over_base(ground, 404);
+    out.array("backdrop_rgb[640 * 158]", {backdrop_rgb}, 640 * 158, false);
+    out.array("backdrop_dimmed_rgb[640 * 158]", {dimmed(backdrop_rgb)}, 640 * 158, false);
+    out.array("ground_rgb[404 * 14]", {ground_rgb}, 404 * 14, false);
+    out.array("ground_dimmed_rgb[404 * 14]", {dimmed(ground_rgb)}, 404 * 14, false);
+    out.array("bird_padded[6][28 * 22]", padded, 28 * 22, true);
+
+    out.rows("pipe_cap_rows[12]", {singles[0]}, 36, false);
+    out.rows("font_small_rows[36][10]", small, 10, true);
+    out.rows("font_medium_rows[36][16]", medium, 16, true);
+    out.rows("font_large_rows[36][26]", large, 26, true);
+    out.rows("cloud_rows[28]", {singles[1]}, 64, false);
+    out.rows("play_button_rows[40]", {singles[2]}, 40, false);
+    out.rows("restart_button_rows[40]", {singles[3]}, 40, false);
+    out.rows("close_button_rows[28]", {singles[4]}, 28, false);
+    out.rows("pause_button_rows[28]", {singles[5]}, 28, false);
+    out.rows("pipe_body_rows[172]", {body}, 36, false);
+    out.run_table();
     std::fputs("\n}  // namespace skimbo::art_data\n", out.file);
     bool ok = std::fclose(out.file) == 0;
     if (!ok || std::rename(tmp.c_str(), argv[1]) != 0) return fail("cannot write the output file");

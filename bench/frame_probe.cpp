@@ -1,0 +1,96 @@
+// Runs one hot-path operation once, inside skimbo_probe_measured, so that callgrind can count
+// the instructions of exactly that call (tools/perf-report collects only inside it).
+// Usage: skimbo-frame-probe MEASURE; with no argument it lists the measures.
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/fixtures.h"
+#include "display/present.h"
+#include "hoststream/host_stream.h"
+#include "render/scene.h"
+
+namespace {
+
+using namespace skimbo;
+
+extern "C" __attribute__((noinline)) void skimbo_probe_measured(const std::function<void()>& operation) {
+    operation();
+}
+
+// Warms up with one untimed call (the presentation cases need a frame on the panel before
+// the one that counts), then counts one.
+void measure(const std::function<void()>& warm_up, const std::function<void()>& operation) {
+    warm_up();
+    skimbo_probe_measured(operation);
+}
+
+void render(ViewPhase phase, int exit_progress) {
+    std::vector<std::uint32_t> canvas(canvas_pixel_count);
+    const SceneView view = bench::phase_view(phase, exit_progress);
+    auto once = [&] { render_scene(view, canvas.data(), canvas.size()); };
+    measure(once, once);
+}
+
+enum class Change { all, none, one_row };
+
+void present(Change change) {
+    Framebuffer fb;
+    bench::attach_memory_panel(fb, {11, 5}, {0, 5});
+    RotationMap rotation;
+    rotation.init(172, 640, 270);
+    const auto first = bench::random_canvas(42);
+    const auto second = change == Change::all ? bench::random_canvas(43) : bench::random_canvas(42);
+    if (change == Change::one_row) (*second)[300] ^= 0x00FFFFFF;
+    measure([&] { fb_present(fb, *first, rotation); },
+            [&] {
+                fb.force_full = change == Change::all;
+                fb_present(fb, *second, rotation);
+            });
+}
+
+void write_frame() {
+    bench::OutputToNull redirect;
+    auto host = std::make_unique<HostStream>(true);
+    const auto canvas = bench::random_canvas(5);
+    auto once = [&] { host->write_frame(*canvas); };
+    measure(once, once);
+}
+
+struct Measure {
+    const char* name;
+    std::function<void()> run;
+};
+
+const std::vector<Measure>& measures() {
+    static const std::vector<Measure> all = {
+        {"render-ready", [] { render(ViewPhase::Ready, 0); }},
+        {"render-playing", [] { render(ViewPhase::Playing, 0); }},
+        {"render-paused", [] { render(ViewPhase::Paused, 0); }},
+        {"render-game-over", [] { render(ViewPhase::GameOver, 0); }},
+        {"render-playing-exit-ring", [] { render(ViewPhase::Playing, 500); }},
+        {"present-full-conversion", [] { present(Change::all); }},
+        {"present-unchanged-frame", [] { present(Change::none); }},
+        {"present-one-changed-row", [] { present(Change::one_row); }},
+        {"write-frame", write_frame},
+    };
+    return all;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (const Measure& m : measures()) {
+        if (argc == 1) std::printf("%s\n", m.name);
+        else if (std::strcmp(argv[1], m.name) == 0) {
+            m.run();
+            return 0;
+        }
+    }
+    if (argc == 1) return 0;
+    std::fprintf(stderr, "skimbo-frame-probe: unknown measure %s\n", argv[1]);
+    return 2;
+}

@@ -1,0 +1,86 @@
+// Every fast path of the renderer against the plain rule it replaces, on random inputs.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "render/assets.h"
+#include "render/blit.h"
+#include "render/fused.h"
+#include "render/render_test_support.h"
+#include "render/scene_parts.h"
+
+namespace skimbo {
+namespace {
+
+using Pixels = std::vector<std::uint32_t>;
+using testing::reference_blend;
+
+// The bird pixel by pixel: every column of the pass turned with the library's fmaf, four taps.
+void reference_bird(Pixels& canvas, const SceneView& view) {
+    auto rows = bird_rows(view.bird_y);
+    const std::uint32_t* frame = sprite_table[bird_sprite_index(view.anim_clock, view.phase)].pixels;
+    float turn = std::fmod(std::isfinite(view.bird_angle) ? view.bird_angle : 0.0f, 360.0f) * 0.017453292f;
+    for (int y = rows ? rows->first : 0; rows && y < rows->last; ++y)
+        for (int x = bird_first_column; x <= bird_last_column; ++x) {
+            float dx = (x + 0.5f) - 150.0f, dy = (y + 0.5f) - rows->centre, sn = std::sin(turn);
+            float cs = std::cos(turn);
+            float u = (13.0f + std::fmaf(dx, cs, dy * sn)) - 0.5f, v = (10.0f + std::fmaf(-dx, sn, dy * cs)) - 0.5f;
+            if (!(u > -1 && u < 26 && v > -1 && v < 20)) continue;
+            const int x0 = static_cast<int>(std::floor(u)), y0 = static_cast<int>(std::floor(v));
+            const auto fx = static_cast<std::uint32_t>((u - x0) * 256), fy = static_cast<std::uint32_t>((v - y0) * 256);
+            std::uint32_t sums[4] = {}, word = 0;
+            for (int tap = 0; tap < 4; ++tap) {
+                const int col = x0 + (tap & 1), row = y0 + (tap >> 1);
+                const std::uint32_t weight = (tap & 1 ? fx : 256 - fx) * (tap >> 1 ? fy : 256 - fy);
+                for (int c = 0; c < 4 && col >= 0 && col < 26 && row >= 0 && row < 20; ++c)
+                    sums[c] += (frame[row * 26 + col] >> (8 * c) & 255) * weight;
+            }
+            for (int c = 0; c < 4; ++c) word |= (sums[c] + 32768) >> 16 << (8 * c);
+            canvas[y * canvas_width + x] = reference_blend(canvas[y * canvas_width + x], word);
+        }
+}
+
+// Any view: the bird anywhere, turned any way (unturned and square turns too) or at no usable
+// height. Then any art sprite anywhere, with its runs and pixel by pixel.
+TEST(FastPaths, FramesMatchTheirPlainComposition) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> any(-1000, 1000), angle(-400, 400), row(-60, 230), col(-60, 700);
+    auto below = [&rng](unsigned n) { return static_cast<int>(rng() % n); };
+    for (int i = 0; i < 200; ++i) {
+        SceneView view{static_cast<ViewPhase>(1 + i % 4), below(9) ? row(rng) : NAN, below(3) ? angle(rng) : 90.0f * below(2),
+                       any(rng), any(rng), below(2000), below(2000), {}, below(1300) - 100};
+        for (int p = below(6); p > 0; --p) view.pipes.push_back({col(rng), row(rng)});
+        Pixels want(canvas_pixel_count), got(canvas_pixel_count);
+        draw_backdrop(want.data(), view.scroll), draw_clouds(want.data(), view.scroll);
+        for (const PipeView& p : view.pipes) draw_pipe_pair(want.data(), p.x, p.gap_y);
+        reference_bird(want, view), draw_ground(want.data(), view.scroll);
+        for (std::size_t k = 0; (view.phase == ViewPhase::Paused || view.phase == ViewPhase::GameOver) && k < want.size(); ++k)
+            want[k] = reference_blend(want[k], dimming_colour);
+        draw_interface(want.data(), view), draw_exit_ring(want.data(), view.exit_progress);
+        render_scene(view, got.data(), got.size());
+        const Sprite &art = sprite_table[rng() % sprite_count], plain{art.width, art.height, art.pixels};
+        const int x = below(780) - 70, y = below(310) - 70, top = below(90), colour = below(1u << 31);
+        for (auto [s, c] : {std::pair{&art, &got}, std::pair{&plain, &want}})
+            blit_sprite(c->data(), *s, x, y, top, top + 82), blit_tinted(c->data(), *s, y, x / 4, std::uint32_t(colour));
+        ASSERT_EQ(got, want) << "view " << i;
+    }
+}
+
+// Random bits, and operands like the bird's: half columns, turns below one, short rows.
+TEST(FastPaths, FusedMultiplyAddRoundsOnceLikeTheLibrary) {
+    std::mt19937 rng(13);
+    auto scaled = [&rng](double value, unsigned shifts) { return std::ldexp(static_cast<float>(value), -int(rng() % shifts)); };
+    for (int i = 0; i < 2000000; ++i) {
+        const float a = i % 2 ? (int(rng() % 79) - 39) * 0.5f : std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
+        const float b = scaled(rng() % (1 << 24), 54), c = scaled(double(rng() % (1 << 24)) - (1 << 23), 40);
+        const float want = std::fmaf(a, b, c), got = fused_multiply_add(a, b, c);
+        if (got != got && want != want) continue;  // NaN either way
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(got), std::bit_cast<std::uint32_t>(want)) << a << " " << b << " " << c;
+    }
+}
+
+}  // namespace
+}  // namespace skimbo

@@ -1,0 +1,86 @@
+#include "render/spans.h"
+
+#include <cstring>
+
+#include "render/art_forms.h"
+#include "render/blend.h"
+#include "render/pixel_vectors.h"
+
+namespace skimbo {
+namespace {
+
+using namespace pixel_vectors;
+
+// Each pixel's alpha in the four lanes of its channels: pixels 0-1 (low) and 2-3 (high).
+struct Alphas {
+    u16x8 low, high;
+};
+
+Alphas spread_alpha(u32x4 argb) {
+    u32x4 a = argb >> 24;
+    u32x4 pairs = a | a << 16;
+    return {reinterpret_cast<u16x8>(__builtin_shuffle(pairs, u32x4{0, 0, 1, 1})),
+            reinterpret_cast<u16x8>(__builtin_shuffle(pairs, u32x4{2, 2, 3, 3}))};
+}
+
+constexpr u32x4 rgb_mask = {0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu};
+
+// Four canvas pixels under four premultiplied sources whose alphas are spread in a.
+u32x4 blend4(u32x4 dst, u32x4 src, Alphas a) {
+    u16x8 low = mul_div255(widen_low(dst), 255 - a.low);
+    u16x8 high = mul_div255(widen_high(dst), 255 - a.high);
+    return (narrow(low, high) + (src & rgb_mask)) & rgb_mask;
+}
+
+}  // namespace
+
+void copy_opaque_span(std::uint32_t* dst, const std::uint32_t* src, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) dst[i] = src[i] & 0x00FFFFFFu;
+}
+
+void blend_span(std::uint32_t* dst, const std::uint32_t* src, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + step <= n; i += step) {
+        u32x4 s = load(src + i);
+        store(dst + i, blend4(load(dst + i), s, spread_alpha(s)));
+    }
+    for (; i < n; ++i) dst[i] = blend_premultiplied(dst[i], src[i]) & 0x00FFFFFFu;
+}
+
+// The tinted source is never formed as a word: each channel is the colour's times alpha plus
+// the canvas's times 255 - alpha, both divided by 255 and added in the 16-bit lanes.
+void tint_span(std::uint32_t* dst, const std::uint32_t* src, std::size_t n, std::uint32_t colour) {
+    const u32x4 plain = {colour, colour, colour, colour};
+    const u16x8 low_channels = widen_low(plain), high_channels = widen_high(plain);
+    std::size_t i = 0;
+    for (; i + step <= n; i += step) {
+        Alphas a = spread_alpha(load(src + i));
+        u32x4 d = load(dst + i);
+        u16x8 low = mul_div255(widen_low(d), 255 - a.low) + mul_div255(low_channels, a.low);
+        u16x8 high = mul_div255(widen_high(d), 255 - a.high) + mul_div255(high_channels, a.high);
+        store(dst + i, narrow(low, high) & rgb_mask);
+    }
+    for (; i < n; ++i) dst[i] = blend_premultiplied(dst[i], premultiply(colour, src[i] >> 24)) & 0x00FFFFFFu;
+}
+
+void dim_span(std::uint32_t* dst, std::size_t n) {
+    constexpr std::uint32_t veil = dimming_colour & 0x00FFFFFFu;
+    const u16x8 keep = u16x8{} + (255 - (dimming_colour >> 24));
+    const u32x4 veil4 = {veil, veil, veil, veil};
+    std::size_t i = 0;
+    for (; i + step <= n; i += step) {
+        u32x4 d = load(dst + i);
+        store(dst + i, (narrow(mul_div255(widen_low(d), keep), mul_div255(widen_high(d), keep)) + veil4) & rgb_mask);
+    }
+    for (; i < n; ++i) dst[i] = dimmed(dst[i]) & 0x00FFFFFFu;
+}
+
+void copy_repeating(std::uint32_t* dst, const std::uint32_t* row, int period, int phase, int n) {
+    for (int x = 0, j = phase; x < n; j = 0) {
+        int count = period - j < n - x ? period - j : n - x;
+        std::memcpy(dst + x, row + j, static_cast<std::size_t>(count) * sizeof *dst);
+        x += count;
+    }
+}
+
+}  // namespace skimbo
