@@ -1,23 +1,19 @@
-// Device play as the supervisor runs it: the real program, started by this test as its
-// parent, on the emulated panel and touch screen, confining itself for real.
+// Device play as the supervisor runs it: the real program, started by this test as its parent,
+// on the emulated panel and touch screen, confining itself for real.
 #include <gtest/gtest.h>
-#include <linux/input.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <set>
-#include <string>
-#include <vector>
+#include <sstream>
 
 #include "tests/e2e/program_run.h"
-#include "tests/emu/emu_session.h"
+#include "tests/emu/emu_devices.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/test_env.h"
 
 namespace skimbo::e2e {
@@ -27,242 +23,210 @@ using emu::EmuDevices;
 using emu::EmuSession;
 using Lines = std::vector<std::string>;
 
-const std::string touch_line =
-    "touch name='skimbo panel touch' evdev=1 mt=0 grabbed=1 raw_x=0..171 raw_y=0..639 mode=raw-clamp swap=0 inv=0,0";
-const Lines devices_closed = {"touch ungrab", "touch close", "panel munmap 220160", "panel close"};
-
-// The log between the HELLO line and the line that starts with `until`, both left out.
-Lines lines_after_hello(const ProgramRun& run, const std::string& until) {
-    const Lines m = run.messages();
-    auto from = std::find_if(m.begin(), m.end(), [](const std::string& l) { return l.rfind("HELLO ", 0) == 0; });
-    if (from == m.end()) return {"<no HELLO>"};
-    auto to = std::find_if(from, m.end(), [&](const std::string& l) { return l.rfind(until, 0) == 0; });
-    return {std::next(from), to};
+std::string touch_line(const std::string& name = "skimbo panel touch", const std::string& ranges = "0..171 raw_y=0..639") {
+    return "touch name='" + name + "' evdev=1 mt=0 grabbed=1 raw_x=" + ranges + " mode=raw-clamp swap=0 inv=0,0";
 }
+const Lines opened = {"panel open", "panel mmap 220160", "touch open", "touch grab"};
+const Lines released = {"touch ungrab", "touch close", "panel munmap 220160", "panel close"};
 
-// The last `count` lines before the bench line, log lines and emulation trace alike.
-Lines device_lines_before_bench(const ProgramRun& run, std::size_t count) {
+// The log after the HELLO line, up to the first line that starts with one of `until`.
+Lines after_hello(const ProgramRun& run, const Lines& until = {"bench "}) {
     const Lines m = run.messages();
-    auto bench = std::find_if(m.begin(), m.end(), [](const std::string& l) { return l.rfind("bench ", 0) == 0; });
-    if (static_cast<std::size_t>(bench - m.begin()) < count) return {"<too few lines>"};
-    return {bench - static_cast<std::ptrdiff_t>(count), bench};
-}
-
-EmuDevices touching(std::vector<emu::ScriptStep> script, std::string trace = {}) {
-    return EmuDevices{{}, {}, std::move(script), std::move(trace)};
+    return {m.begin() + 1, std::find_if(m.begin() + 1, m.end(), [&](const std::string& line) {
+                return std::any_of(until.begin(), until.end(), [&](const std::string& u) { return line.starts_with(u); });
+            })};
 }
 
 class DeviceE2E : public ::testing::Test {
 protected:
-    std::string scratch;  // root's, 0755: the parent of every working directory
-    int sessions = 0;
-
     void SetUp() override {
         if (test_env::emulated) GTEST_SKIP() << "needs the real kernel: namespaces, identity changes and seccomp";
         if (geteuid() != 0) GTEST_SKIP() << "device play must start as root to hand itself to user 65534";
-        char pattern[] = "/tmp/skimbo-device-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        scratch = pattern;
-        ASSERT_EQ(chmod(scratch.c_str(), 0755), 0);
-        // Leak checking needs a tracer process, which the sandboxed program may no longer start.
-        if (test_env::sanitized) setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        chmod(scratch.path.c_str(), 0755);  // root's and 0755, under sticky /tmp: a trusted parent
     }
-    void TearDown() override {
-        std::error_code ignored;
-        if (!scratch.empty()) std::filesystem::remove_all(scratch, ignored);
-    }
-
-    std::string next_workdir() { return scratch + "/wd" + std::to_string(++sessions); }
-
-    // The command line of a session started by this process as its supervisor.
-    static Lines device_play_in(const std::string& workdir, const Lines& more = {}) {
-        Lines args = {"--parent-pid", std::to_string(getpid()), "--workdir", workdir, "--seed", "5"};
+    // A session started by this process as its supervisor, in a fresh working directory.
+    Lines device_play(const Lines& more = {}) {
+        Lines args = {"--parent-pid", std::to_string(getpid()), "--workdir", workdir(), "--seed", "5"};
         args.insert(args.end(), more.begin(), more.end());
         return args;
     }
-    // The same in a fresh working directory.
-    Lines device_play(const Lines& more = {}) { return device_play_in(next_workdir(), more); }
+    std::string workdir() const { return scratch.path + "/wd"; }
+
+    test_support::ScratchDir scratch;
 };
 
-TEST_F(DeviceE2E, BringUpLogsTheTouchDescriptionAndTheSandboxLineThenPlays) {
-    EmuSession devices(touching({}));
-    const std::string workdir = next_workdir();
-    ProgramRun run = run_program(device_play_in(workdir, {"--exit-after", "300"}));
-    EXPECT_EQ(run.status, 12) << run.err;
-    EXPECT_EQ(lines_after_hello(run, "first frame presented"),
-              (Lines{touch_line, "sandbox: nice=10 oom=1000 wd=" + workdir +
-                                     " netns=private uid=65534 nnp=on seccomp=on"}));
-    EXPECT_EQ(devices.trace(), (Lines{"panel open", "panel mmap 220160", "touch open", "touch grab", "touch ungrab",
-                                      "touch close", "panel munmap 220160", "panel close"}));
+// The row of /proc/<pid>/status or /proc/<pid>/limits that starts with label, blanks collapsed.
+std::string proc_row(pid_t pid, const std::string& label) {
+    std::istringstream text(read_file("/proc/" + std::to_string(pid) + (label.starts_with("Max") ? "/limits" : "/status")));
+    std::string line, value, word;
+    while (std::getline(text, line) && !line.starts_with(label)) {}
+    for (std::istringstream words(line.substr(label.size())); words >> word;) value += (value.empty() ? "" : " ") + word;
+    return value;
+}
+
+// Bring-up opens and grabs the devices, describes the touch screen and confines the process
+// (seen from outside, in /proc); a stop signal then releases the devices, touch screen first.
+TEST_F(DeviceE2E, BringUpConfinesTheProcessAndPlays) {
+    EmuSession devices;
+    ProgramRun run = ProgramRun::start(device_play());
+    ASSERT_TRUE(run.wait_for("first frame presented")) << run.err;
+    const std::string mib96 = std::to_string(96 << 20) + " " + std::to_string(96 << 20) + " bytes";
+    for (auto [label, value] : {std::pair{"Uid:", "65534 65534 65534 65534"}, {"Gid:", "65534 65534 65534 65534"}, {"Groups:", ""},
+                                {"NoNewPrivs:", "1"}, {"Seccomp:", "2"}, {"Max file size", "4194304 4194304 bytes"},
+                                {"Max core file size", "0 0 bytes"}, {"Max open files", "64 64 files"}, {"Max processes", "0 0 processes"},
+                                {"Max address space", test_env::sanitized ? "unlimited unlimited bytes" : mib96.c_str()}})
+        EXPECT_EQ(proc_row(run.pid, label), value) << label;
+    kill(run.pid, SIGTERM);
+    EXPECT_EQ(run.finish(), 11);
+    EXPECT_EQ(after_hello(run, {"first frame"}),
+              (Lines{touch_line(), "sandbox: nice=10 oom=1000 wd=" + workdir() + " netns=private uid=65534 nnp=on seccomp=on"}));
+    Lines trace = opened;
+    trace.insert(trace.end(), released.begin(), released.end());
+    EXPECT_EQ(devices.trace(), trace);
     struct stat wd {};
-    ASSERT_EQ(stat(workdir.c_str(), &wd), 0);
+    EXPECT_EQ(stat(workdir().c_str(), &wd), 0);
     EXPECT_EQ(wd.st_uid, 65534u);
     EXPECT_EQ(wd.st_mode & 07777, 0700u);
 }
 
-TEST_F(DeviceE2E, AFingerOnThePanelIsATap) {
-    std::vector<emu::ScriptStep> script;
-    emu::press(script, 200, 86, 320);
-    emu::release(script, 250);
-    EmuSession devices(touching(script));
-    ProgramRun run = run_program(device_play({"--exit-after", "600"}));
-    EXPECT_EQ(run.status, 12) << run.err;
-    EXPECT_EQ(run.messages_starting("input tap"), Lines{"input tap phase=running score=0"});
-}
-
-// Panel (171, 0) is the canvas's top-left corner: held there, the finger ends the session.
-TEST_F(DeviceE2E, AFingerHeldInTheExitCornerEndsTheSession) {
-    std::vector<emu::ScriptStep> script;
-    emu::press(script, 100, 171, 0);
-    EmuSession devices(touching(script));
+// Panel (86, 320) is mid-canvas: a tap. Panel (171, 0) is the canvas's top-left corner: held
+// there, the finger ends the session 1.2 s later.
+TEST_F(DeviceE2E, TouchesOnThePanelPlayTheGame) {
+    EmuSession devices;
+    devices.touch(86, 320);
+    devices.lift();
+    devices.touch(171, 0);
     ProgramRun run = run_program(device_play({"--exit-after", "5000"}));
     EXPECT_EQ(run.status, 0) << run.err;
-    const std::string exit_line = run.last_message();
-    EXPECT_EQ(exit_line.rfind("exit code=0 reason=exit-gesture frames=", 0), 0u) << exit_line;
-    // 1.2 s of hold at 60 frames a second, after 0.1 s of waiting.
-    EXPECT_GE(field(exit_line, "frames"), 70);
-    EXPECT_TRUE(run.messages_starting("input tap").empty());
+    EXPECT_EQ(run.messages("input tap"), Lines{"input tap phase=running score=0"});
+    EXPECT_TRUE(run.last_message().starts_with("exit code=0 reason=exit-gesture frames=")) << run.last_message();
+    EXPECT_GE(field(run.last_message(), "frames"), 70);
 }
 
-// The game's pixels as the panel holds them: each canvas pixel (x, y) in RGB565 at panel
-// column 171 - y of panel row x, 344 bytes a row, low byte first.
-std::vector<std::uint8_t> panel_image_of(const std::string& ppm) {
-    const std::string header = "P6\n640 172\n255\n";
-    std::vector<std::uint8_t> panel(640 * 344);
-    if (ppm.size() != header.size() + 640 * 172 * 3 || ppm.compare(0, header.size(), header) != 0) return {};
-    for (int x = 0; x < 640; ++x) {
-        for (int y = 0; y < 172; ++y) {
-            const auto* rgb = reinterpret_cast<const std::uint8_t*>(ppm.data() + header.size() + 3 * (y * 640 + x));
-            const unsigned d = (rgb[0] >> 3) << 11 | (rgb[1] >> 2) << 5 | rgb[2] >> 3;
-            const std::size_t at = static_cast<std::size_t>(x) * 344 + static_cast<std::size_t>(171 - y) * 2;
-            panel[at] = static_cast<std::uint8_t>(d);
-            panel[at + 1] = static_cast<std::uint8_t>(d >> 8);
-        }
-    }
-    return panel;
-}
-
-// The offset of the first byte that differs, or -1.
-long first_difference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-    if (a.size() != b.size()) return 0;
-    auto [at, ignored] = std::mismatch(a.begin(), a.end(), b.begin());
-    return at == a.end() ? -1 : at - a.begin();
-}
-
-// A finger on the pause corner (panel (171, 639), the canvas's top-right) in the first frame
-// freezes the opening screen: the panel must then hold exactly what a headless session of the
-// same seed captures when paused at once.
-TEST_F(DeviceE2E, PausedAtOnceThePanelHoldsThePausedScreen) {
-    std::vector<emu::ScriptStep> script;
-    emu::press(script, 0, 171, 639);
-    EmuSession devices(touching(script));
+// A finger on the pause corner (panel (171, 639), the canvas's top right) freezes the opening
+// screen: the panel then holds, in RGB565 turned by 270 degrees, what a headless session of the
+// same seed captures paused at once.
+TEST_F(DeviceE2E, ThePanelShowsThePausedScreen) {
+    EmuSession devices;
+    devices.touch(171, 639);
     ProgramRun run = run_program(device_play({"--exit-after", "400"}));
-    EXPECT_EQ(run.status, 12) << run.err;
-    EXPECT_EQ(run.messages_starting("state="), Lines{"state=paused score=0 best=0 y=79.00"});
-
-    const std::string captures = scratch + "/captures";
-    ASSERT_TRUE(std::filesystem::create_directory(captures));
-    std::ofstream(scratch + "/pause.replay") << "0 1 639 0\n";
-    ProgramRun headless = run_program({"--headless", "--virtual-clock", "--seed", "5", "--exit-after", "20",
-                                       "--replay", scratch + "/pause.replay", "--capture-dir", captures});
-    ASSERT_EQ(headless.status, 12) << headless.err;
-    const std::vector<std::uint8_t> want = panel_image_of(read_file(captures + "/0-paused.ppm"));
-    ASSERT_FALSE(want.empty());
-    EXPECT_GT(std::set<std::uint8_t>(want.begin(), want.end()).size(), 8u) << "the paused screen shows a picture";
-    EXPECT_EQ(first_difference(devices.panel_memory(), want), -1);
+    EXPECT_EQ(run.messages("state="), Lines{"state=paused score=0 best=0 y=79.00"}) << run.err;
+    std::ofstream(scratch.path + "/pause.replay") << "0 1 639 0\n";
+    run_program({"--headless", "--virtual-clock", "--seed", "5", "--exit-after", "20", "--replay", scratch.path + "/pause.replay",
+                 "--capture-dir", scratch.path});
+    const std::string ppm = read_file(scratch.path + "/0-paused.ppm");
+    std::vector<std::uint8_t> panel(640 * 344);
+    for (std::size_t i = 0; i < 640 * 172 && ppm.size() == 15 + 640 * 172 * 3; ++i) {
+        const auto* rgb = reinterpret_cast<const std::uint8_t*>(ppm.data() + 15 + 3 * i);
+        const unsigned pixel = (rgb[0] >> 3) << 11 | (rgb[1] >> 2) << 5 | rgb[2] >> 3;
+        const std::size_t at = i % 640 * 344 + (171 - i / 640) * 2;  // canvas (x, y): panel row x, column 171 - y
+        panel[at] = static_cast<std::uint8_t>(pixel), panel[at + 1] = static_cast<std::uint8_t>(pixel >> 8);
+    }
+    EXPECT_TRUE(devices.panel_memory() == panel);
 }
 
-// Every way bring-up can refuse the devices: the lines it logs, and status 21.
-TEST_F(DeviceE2E, RefusedDevicesEndTheSessionWithTheirLinesAndStatus21) {
-    struct Case {
+// Every way bring-up refuses, with the lines between HELLO and the bench line, and status 21;
+// what it accepts besides the qualified devices plays (status 12). Every device it opened it
+// releases.
+TEST_F(DeviceE2E, BringUpRefusesAllButTheQualifiedDevices) {
+    const std::string d = scratch.path;
+    const auto directory = [](const std::string& path, mode_t mode, uid_t owner = 0) {
+        std::filesystem::create_directory(path);
+        chmod(path.c_str(), mode);
+        chown(path.c_str(), owner, owner);
+        return path;
+    };
+    std::ofstream(d + "/file").close();
+    std::filesystem::create_directory_symlink(directory(d + "/real", 0755), d + "/link");
+    const auto refused_wd = [](int error) {
+        return Lines{touch_line(), "sandbox: nice=10 oom=1000 wd=FAIL(" + std::to_string(error) + ") ", "failure: sandbox-failed"};
+    };
+    const Lines unqualified = {"failure: unqualified framebuffer geometry/format"}, plays = {touch_line()};
+    const std::string fb_refused = "failure: framebuffer ownership/open";
+    const struct {
         const char* name;
-        EmuDevices devices;
-        Lines want;  // between HELLO and the bench line
-    };
-    auto devices_with = [](auto change) {
-        EmuDevices d;
-        change(d);
-        return d;
-    };
-    const Lines unqualified = {"failure: unqualified framebuffer geometry/format"};
-    const Case cases[] = {
-        {"no panel", devices_with([](EmuDevices& d) { d.panel.present = false; }),
-         {"fb: open /dev/fb0: No such file or directory", "failure: framebuffer ownership/open"}},
-        {"24-bit panel", devices_with([](EmuDevices& d) { d.panel.bpp = 24; }),
-         {"fb: unsupported bpp 24", "failure: framebuffer ownership/open"}},
-        {"landscape panel",
-         devices_with([](EmuDevices& d) { d.panel.xres = 640, d.panel.yres = 172, d.panel.line_length = 1280; }),
-         unqualified},
-        {"32-bit panel", devices_with([](EmuDevices& d) { d.panel.bpp = 32, d.panel.line_length = 688; }),
-         unqualified},
-        {"padded rows", devices_with([](EmuDevices& d) { d.panel.line_length = 352; }), unqualified},
-        {"panned across", devices_with([](EmuDevices& d) { d.panel.xoffset = 2; }), unqualified},
-        {"panned down", devices_with([](EmuDevices& d) { d.panel.yoffset = 2; }), unqualified},
-        {"other driver", devices_with([](EmuDevices& d) { d.panel.id = "fb_other"; }), unqualified},
-        {"BGR565", devices_with([](EmuDevices& d) { d.panel.red = {0, 5}, d.panel.blue = {11, 5}; }), unqualified},
-        {"no touch screen", devices_with([](EmuDevices& d) { d.touch.present = false; }),
+        void (*change)(EmuDevices&);
+        Lines args, lines;
+    } cases[] = {
+        {"no panel", [](EmuDevices& e) { e.panel_present = false; }, {}, {"fb: open /dev/fb0: No such file or directory", fb_refused}},
+        {"no screen info", [](EmuDevices& e) { e.panel_info_fails = true; }, {}, {"fb: FBIOGET_*SCREENINFO: Invalid argument", fb_refused}},
+        {"24 bits", [](EmuDevices& e) { e.bpp = 24, e.xres = 1280; }, {}, {"fb: unsupported bpp 24", fb_refused}},
+        {"too wide", [](EmuDevices& e) { e.xres = 1025; }, {}, {"fb: unsupported geometry 1025x640", fb_refused}},
+        {"no width", [](EmuDevices& e) { e.xres = 0; }, {}, {"fb: unsupported geometry 0x640", fb_refused}},
+        {"no mapping", [](EmuDevices& e) { e.panel_mmap_fails = true; }, {}, {"fb: mmap: Cannot allocate memory", fb_refused}},
+        {"landscape", [](EmuDevices& e) { e.xres = 640, e.yres = 172, e.line_length = 1280; }, {}, unqualified},
+        {"32 bits", [](EmuDevices& e) { e.bpp = 32, e.line_length = 688, e.red = {16, 8}, e.green = {8, 8}, e.blue = {0, 8}; }, {}, unqualified},
+        {"padded rows", [](EmuDevices& e) { e.line_length = 352; }, {}, unqualified},
+        {"panned across", [](EmuDevices& e) { e.xoffset = 2; }, {}, unqualified},
+        {"panned down", [](EmuDevices& e) { e.yoffset = 2; }, {}, unqualified},
+        {"other driver", [](EmuDevices& e) { std::strcpy(e.id, "fb_other"); }, {}, unqualified},
+        {"BGR565", [](EmuDevices& e) { e.red = {0, 5}, e.blue = {11, 5}; }, {}, unqualified},
+        {"no touch screen", [](EmuDevices& e) { e.touch_present = false; }, {},
          {"touch: open /dev/input/event1: No such file or directory", "failure: touch-open"}},
-        {"not an input device", devices_with([](EmuDevices& d) { d.touch.evdev = false; }),
-         {"touch: evdev capability probe required for exclusive input: Inappropriate ioctl for device",
-          "failure: touch-open"}},
-        {"grabbed elsewhere", devices_with([](EmuDevices& d) { d.touch.grab_refused = true; }),
+        {"not an input device", [](EmuDevices& e) { e.touch_evdev = false; }, {},
+         {"touch: evdev capability probe required for exclusive input: Inappropriate ioctl for device", "failure: touch-open"}},
+        {"grabbed elsewhere", [](EmuDevices& e) { e.touch_grab_refused = true; }, {},
          {"touch: EVIOCGRAB required: Device or resource busy", "failure: touch-open"}},
-        {"multitouch", devices_with([](EmuDevices& d) { emu::make_multitouch(d.touch); }),
-         {"failure: single-touch grab required"}},
+        {"multitouch", [](EmuDevices& e) { e.abs_bits |= 1ull << ABS_MT_SLOT | 1ull << ABS_MT_POSITION_X | 1ull << ABS_MT_POSITION_Y; },
+         {}, {"failure: single-touch grab required"}},
+        // The name is device data shown in a log line: cut to 63 bytes and kept on one line.
+        {"odd name, no ranges", [](EmuDevices& e) { std::strcpy(e.touch_name, "evil\npanel\x1b"), e.axis_count = 0; }, {},
+         {touch_line("evil?panel?")}},
+        {"long name, ranges", [](EmuDevices& e) { std::memset(e.touch_name, 'n', 100), e.axes[0].minimum = 5, e.axes[1].maximum = 700; },
+         {}, {touch_line(std::string(63, 'n'), "5..171 raw_y=0..700")}},
+        {"empty bit fields", [](EmuDevices& e) { e.red = e.green = e.blue = {0, 0}; }, {}, plays},
+        {"more device memory", [](EmuDevices& e) { e.smem_len = 300000; }, {}, plays},
+        // A parent alive but not the program's: nothing is opened.
+        {"stranger as parent", nullptr, {"--parent-pid", std::to_string(getppid())}, {fb_refused}},
+        // Working directories that are malformed, or that someone else could swap out.
+        {"relative", nullptr, {"--workdir", "wd"}, refused_wd(EINVAL)},
+        {"root", nullptr, {"--workdir", "/"}, refused_wd(EINVAL)},
+        {"doubled slash", nullptr, {"--workdir", d + "//wd"}, refused_wd(EINVAL)},
+        {"dot", nullptr, {"--workdir", d + "/./wd"}, refused_wd(EINVAL)},
+        {"dot-dot", nullptr, {"--workdir", d + "/real/../wd"}, refused_wd(EINVAL)},
+        {"256-byte name", nullptr, {"--workdir", d + "/" + std::string(256, 'n')}, refused_wd(EINVAL)},
+        {"missing parent", nullptr, {"--workdir", d + "/missing/wd"}, refused_wd(ENOENT)},
+        {"a file", nullptr, {"--workdir", d + "/file"}, refused_wd(ENOTDIR)},
+        {"a link on the way", nullptr, {"--workdir", d + "/link/wd"}, refused_wd(ENOTDIR)},
+        {"a link at the end", nullptr, {"--workdir", d + "/link"}, refused_wd(ENOTDIR)},
+        {"world-writable parent", nullptr, {"--workdir", directory(d + "/open", 0777) + "/wd"}, refused_wd(EPERM)},
+        {"group-writable parent", nullptr, {"--workdir", directory(d + "/group", 0775) + "/wd"}, refused_wd(EPERM)},
+        {"another user's parent", nullptr, {"--workdir", directory(d + "/theirs", 0755, 1000) + "/wd"}, refused_wd(EPERM)},
+        {"open to others", nullptr, {"--workdir", directory(d + "/shared", 0710)}, refused_wd(EPERM)},
+        {"handed over before", nullptr, {"--workdir", directory(d + "/given", 0700, 65534)}, refused_wd(EPERM)},
+        {"private already", nullptr, {"--workdir", directory(d + "/mine", 0700)}, plays},
+        {"sticky shared parent", nullptr, {"--workdir", directory(d + "/sticky", 01777) + "/wd"}, plays},
+        {"255-byte name", nullptr, {"--workdir", d + "/" + std::string(255, 'n')}, plays},
     };
-    for (const Case& c : cases) {
-        EmuSession devices(c.devices);
-        ProgramRun run = run_program(device_play());
-        EXPECT_EQ(run.status, 21) << c.name;
-        EXPECT_EQ(lines_after_hello(run, "bench "), c.want) << c.name;
-        EXPECT_EQ(run.last_message(), "exit code=21 reason=startup-or-runtime-error frames=0") << c.name;
+    for (const auto& c : cases) {
+        EmuDevices described;
+        if (c.change) c.change(described);
+        EmuSession devices(described);
+        Lines args = device_play({"--exit-after", "100"});
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ProgramRun run = run_program(args);
+        // Up to the sandbox line where it succeeds: then the session plays to its limit.
+        EXPECT_EQ(after_hello(run, {"bench ", "sandbox: nice=10 oom=1000 wd=/"}), c.lines) << c.name;
+        EXPECT_EQ(run.status, c.lines.back().starts_with("failure: ") ? 21 : 12) << c.name;
+        const Lines trace = devices.trace();
+        for (const std::string device : {"panel", "touch"})
+            EXPECT_EQ(std::count(trace.begin(), trace.end(), device + " open"), std::count(trace.begin(), trace.end(), device + " close"))
+                << c.name << ": " << device << " left open";
+        std::filesystem::remove_all(workdir());
     }
 }
 
-// A working directory that another user could swap out from under the session is refused
-// by the sandbox, which still reports how far it got.
-TEST_F(DeviceE2E, AFailedSandboxIsLoggedThenEndsTheSession) {
-    EmuSession devices(touching({}));
-    const std::string open_parent = scratch + "/open";
-    ASSERT_EQ(mkdir(open_parent.c_str(), 0777), 0);
-    ASSERT_EQ(chmod(open_parent.c_str(), 0777), 0);
-    ProgramRun run = run_program(device_play_in(open_parent + "/wd"));
-    EXPECT_EQ(run.status, 21);
-    EXPECT_EQ(lines_after_hello(run, "bench "),
-              (Lines{touch_line, "sandbox: nice=10 oom=1000 wd=FAIL(1) ", "failure: sandbox-failed"}));
-}
-
-// Named as the supervisor: this test's own parent, alive but not the program's parent.
-TEST_F(DeviceE2E, AStrangerAsParentIsRefusedBeforeThePanelIsOpened) {
-    EmuSession devices(touching({}));
-    ASSERT_GE(getppid(), 2);
-    Lines args = device_play();
-    args[1] = std::to_string(getppid());
-    ProgramRun run = run_program(args);
-    EXPECT_EQ(run.status, 21);
-    EXPECT_EQ(lines_after_hello(run, "bench "), Lines{"failure: framebuffer ownership/open"});
-    EXPECT_EQ(devices.trace(), Lines{});
-}
-
-// The device operations go to the program's standard error here, between its log lines.
-TEST_F(DeviceE2E, AnUnpluggedTouchScreenIsTouchLostWithTheDevicesClosedFirst) {
-    EmuSession devices(touching({emu::unplug_at(300)}, emu::trace_on_stderr));
-    ProgramRun run = run_program(device_play({"--exit-after", "5000"}));
-    EXPECT_EQ(run.status, 21);
-    Lines want = {"touch unplug", "failure: touch-lost"};
-    want.insert(want.end(), devices_closed.begin(), devices_closed.end());
-    EXPECT_EQ(device_lines_before_bench(run, want.size()), want) << run.err;
-    EXPECT_EQ(run.last_message().rfind("exit code=21 reason=startup-or-runtime-error frames=", 0), 0u);
-}
-
-TEST_F(DeviceE2E, SigtermEndsTheSessionWithStatus11AndTheDevicesClosed) {
-    EmuSession devices(touching({}, emu::trace_on_stderr));
+TEST_F(DeviceE2E, AnUnpluggedTouchScreenIsTouchLostWithTheDevicesReleased) {
+    EmuSession devices;
     ProgramRun run = ProgramRun::start(device_play());
-    ASSERT_TRUE(run.wait_for_line("first frame presented")) << run.err;
-    run.send_signal(SIGTERM);
-    EXPECT_EQ(run.finish(), 11);
-    EXPECT_EQ(device_lines_before_bench(run, devices_closed.size()), devices_closed) << run.err;
-    EXPECT_EQ(run.last_message().rfind("exit code=11 reason=sigterm frames=", 0), 0u);
+    ASSERT_TRUE(run.wait_for("first frame presented")) << run.err;
+    devices.unplug();
+    EXPECT_EQ(run.finish(), 21);
+    EXPECT_EQ(run.messages("failure: "), Lines{"failure: touch-lost"});
+    Lines trace = opened;
+    trace.push_back("touch unplug");
+    trace.insert(trace.end(), released.begin(), released.end());
+    EXPECT_EQ(devices.trace(), trace);
 }
 
 }  // namespace
