@@ -12,13 +12,12 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-// "ok" or the refusal's message.
-std::string outcome(const Args& args, Options* parsed = nullptr) {
+// "ok" or the refusal's message. What the accepted options do, the end-to-end tests show.
+std::string outcome(const Args& args) {
     std::vector<const char*> argv = {"korvel-skimbo"};
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     try {
-        const Options options = parse_options(static_cast<int>(argv.size()), argv.data());
-        if (parsed) *parsed = options;
+        parse_options(static_cast<int>(argv.size()), argv.data());
         return "ok";
     } catch (const std::runtime_error& refusal) {
         return refusal.what();
@@ -74,7 +73,6 @@ TEST(Options, CommandLineTable) {
         {{"--headless", "--seed", ""}, numeric},
         {{"--headless", "--seed", "2147483647"}, "ok"},
         {{"--headless", "--seed", "2147483648"}, numeric},
-        {{"--headless", "--seed", "4294967297"}, numeric},  // 1 in 32 bits
         {{"--headless", "--seed", "99999999999999999999999"}, numeric},
         {{"--headless", "--max-session", "900"}, "ok"},
         {{"--headless", "--max-session", "901"}, numeric},
@@ -85,7 +83,6 @@ TEST(Options, CommandLineTable) {
         {{"--headless", "--parent-pid", "2"}, "ok"},
         {{"--headless", "--parent-pid", "1"}, numeric},
         {{"--headless", "--seed=5"}, "unknown option: --seed=5"},
-        {{"--headless", "--"}, "unknown option: --"},
         {{"--headless", "--seed"}, "missing option value"},
         {{"--workdir", "--headless"}, device},  // the option's value, whatever it looks like
         {{"--headless", "--seed", "x", "--bogus"}, numeric},  // the first error wins
@@ -97,24 +94,6 @@ TEST(Options, CommandLineTable) {
         for (const std::string& arg : args) joined += "[" + arg + "]";
         EXPECT_EQ(outcome(args), expected) << joined;
     }
-}
-
-TEST(Options, ValuesAreStoredAndTheLastOneWins) {
-    Options o;
-    ASSERT_EQ(outcome({"--headless", "--virtual-clock", "--touch-none", "--seed", "+0042", "--seed", "9", "--max-session", "30",
-                       "--exit-after", "1500", "--capture-dir", "--x", "--replay", "r", "--parent-pid", "77"},
-                      &o),
-              "ok");
-    EXPECT_TRUE(o.headless && o.virtual_clock && o.touch_none && !o.host_stream);
-    EXPECT_EQ(o.seed, 9u);
-    EXPECT_EQ(o.max_session_s, 30);
-    EXPECT_EQ(o.exit_after_ms, 1500u);
-    EXPECT_EQ(o.capture_dir, "--x");
-    EXPECT_EQ(o.replay_path, "r");
-    EXPECT_EQ(o.parent_pid, 77);
-    ASSERT_EQ(outcome({"--headless", "--host-stream", "--workdir", "/w"}, &o), "ok");
-    EXPECT_TRUE(o.host_stream);
-    EXPECT_EQ(o.workdir, "/w");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The exact pixel arithmetic, sprite blits and text against their straightforward references,
-// the art generator's trigonometry, and the invariants of the compiled-in art.
+// The exact pixel arithmetic and sprite blits against their straightforward references, what
+// text skips, the art generator's trigonometry, and the invariants of the compiled-in art.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -66,38 +66,12 @@ TEST(Blit, MatchesTheReferenceAtEveryEdgeAndWindow) {
     }
 }
 
+// Text as drawn over a patterned canvas. Where each string of the game lands, in each size and
+// style, the golden frames show (scene_golden_test.cpp).
 Canvas32 text(const char* chars, int cx, int y, int size, TextStyle style = TextStyle::Plain) {
     Canvas32 c = testing::patterned_canvas(9);
     draw_text(c.data(), chars, cx, y, size, style);
     return c;
-}
-
-// Runs are centred on cx, the large font two columns wider than its advance; a plain glyph is
-// the glyph over a light copy one row lower, an outlined one white in a glyph-coloured outline.
-TEST(Text, GlyphsLandWhereTheirSizeAndStylePutThem) {
-    struct Case {
-        const char* chars;
-        int cx, size, first_x;
-        TextStyle style;
-    };
-    for (Case c : {Case{"GAME OVER", 320, 26, 211, TextStyle::Outlined}, Case{"7", 320, 26, 307, TextStyle::Plain},
-                   Case{"GET READY", 320, 16, 248, TextStyle::Plain}, Case{"SCORE", 265, 10, 240, TextStyle::Outlined},
-                   Case{"Z9", 639, 10, 629, TextStyle::Plain}, Case{"ABC", 1, 16, -23, TextStyle::Outlined}}) {
-        const int first = c.size == 26 ? font_large_first : c.size == 16 ? font_medium_first : font_small_first;
-        Canvas32 want = testing::patterned_canvas(9);
-        for (int i = 0, x = c.first_x; c.chars[i]; ++i, x += c.size == 26 ? 24 : c.size) {
-            if (c.chars[i] == ' ') continue;
-            const Sprite& s = sprite_table[first + *glyph_index(static_cast<unsigned char>(c.chars[i]))];
-            if (c.style == TextStyle::Plain) {
-                testing::reference_blit(want, s, x, 41, 0, 172, 0xF4FCFF);
-                testing::reference_blit(want, s, x, 40, 0, 172);
-                continue;
-            }
-            for (auto [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 2}}) testing::reference_blit(want, s, x + dx, 40 + dy, 0, 172, glyph_colour);
-            testing::reference_blit(want, s, x, 40, 0, 172, 0xFFFFFF);
-        }
-        EXPECT_EQ(text(c.chars, c.cx, 40, c.size, c.style), want) << c.chars;
-    }
 }
 
 // Bytes without a glyph advance the pen; other sizes and no text draw nothing; numbers show
