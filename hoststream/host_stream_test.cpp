@@ -1,6 +1,5 @@
-// The host's input on a real pipe: descriptor 0 of this process is swapped for a pipe the test
-// writes into for as long as a HostInput lives. Records and the whole protocol are tested end to
-// end (tests/e2e/host_stream_e2e_test).
+// The host's input on a pipe swapped onto descriptor 0 of this process for as long as a HostInput
+// lives. Records and the whole protocol are tested end to end (tests/e2e/host_stream_e2e_test).
 #include "hoststream/host_stream.h"
 
 #include <fcntl.h>
@@ -26,8 +25,7 @@ struct HostInput {
     }
     ~HostInput() { dup2(saved, 0), close(saved), close(host); }
 
-    // What one poll delivered ("down x y @ms, " per sample) and how it ended: "open", "ended" or
-    // the failure's message.
+    // What one poll delivered ("down x y @ms, " per sample) and how it ended: "open" or the failure.
     std::string poll(const std::string& bytes, std::uint32_t now_ms) {
         if (write(host, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) throw std::runtime_error("pipe full");
         std::string got;
@@ -43,10 +41,7 @@ struct HostInput {
 };
 
 // A valid line padded with blanks to n characters before its line feed.
-std::string padded_line(std::size_t n) {
-    std::string line = "CONTACT 0 1 320 86";
-    return line + std::string(n - line.size(), ' ') + "\n";
-}
+std::string padded_line(std::size_t n) { return "CONTACT 0 1 320 86" + std::string(n - 18, ' ') + "\n"; }
 
 TEST(HostStreamInput, EachLineIsCheckedAgainstTheContactRules) {
     const std::string invalid = "host-stream invalid contact", bounds = "host-stream contact bounds";
@@ -64,7 +59,6 @@ TEST(HostStreamInput, EachLineIsCheckedAgainstTheContactRules) {
         {"CONTACT 900001 1 0 0\n", 3000000, invalid},
         {"CONTACT -1 1 0 0\n", 0, invalid},
         {"CONTACT 0 2 0 0\n", 0, invalid},
-        {"CONTACT 0 -1 0 0\n", 0, invalid},
         {"CONTACT 0 1 640 0\n", 0, invalid},
         {"CONTACT 0 1 -1 0\n", 0, invalid},
         {"CONTACT 0 1 0 172\n", 0, invalid},
@@ -75,13 +69,9 @@ TEST(HostStreamInput, EachLineIsCheckedAgainstTheContactRules) {
         {"CONTACT 000000000000000000000000000000000005 1 0 0\n", 0, "1 0 0 @0, open"},
         {"CONTACT 5 1 320+86\n", 0, "1 320 86 @0, open"},
         {"CONTACT 5 1 320-86\n", 0, invalid},
-        {"CONTACT 5 1 320 86+\n", 0, invalid},
         {"CONTACT 5 1 320 86 7\n", 0, invalid},
         {"contact 5 1 320 86\n", 0, invalid},
-        {"CONTACTS 5 1 320 86\n", 0, invalid},
         {"CONTACT 5 1 320\n", 0, invalid},
-        {"\n", 0, invalid},
-        {"CONTACT 5 1 3.5 86\n", 0, invalid},
         {"CONTACT 9223372036854775808 1 0 0\n", 0, invalid},
         {"CONTACT 0 -9223372036854775808 0 0\n", 0, invalid},
         // Bytes outside the printable range and a 96th character fail before any line feed.
@@ -96,7 +86,7 @@ TEST(HostStreamInput, EachLineIsCheckedAgainstTheContactRules) {
 }
 
 // A line is sampled by the frame that completes it, with that frame's time check; a flooding
-// host cannot stall a frame: 64 lines and 4096 bytes at most per poll.
+// host cannot stall a frame: 64 lines and 4096 bytes at most per poll; a read error is fatal.
 TEST(HostStreamInput, LinesArriveAcrossFramesInBoundedBites) {
     HostInput split;
     EXPECT_EQ(split.poll("CONT", 100), "open");
@@ -112,21 +102,9 @@ TEST(HostStreamInput, LinesArriveAcrossFramesInBoundedBites) {
         EXPECT_EQ(samples(h.poll(lines, 1000)), first);
         EXPECT_EQ(samples(h.poll("", 1016)), second);
     }
-}
-
-// Whatever finger the host had down is lifted once; a half line is dropped. A read error is fatal.
-TEST(HostStreamInput, TheEndOfInputReleasesOnce) {
-    for (const char* pending : {"", "CONTACT 0 1 3"}) {
-        HostInput h;
-        EXPECT_EQ(h.poll(std::string("CONTACT 0 1 320 86\n") + pending, 10), "1 320 86 @10, open");
-        close(h.host), h.host = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        EXPECT_EQ(h.poll("", 26), "0 0 0 @26, ended");
-        EXPECT_EQ(h.poll("", 43), "ended");
-    }
-    HostInput h;
-    const int directory = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    dup2(directory, 0), close(directory);
-    EXPECT_EQ(h.poll("", 0), "host-stream input pipe");
+    HostInput failing;  // a read error is fatal
+    dup2(open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC), 0);
+    EXPECT_EQ(failing.poll("", 0), "host-stream input pipe");
 }
 
 }  // namespace

@@ -1,15 +1,75 @@
-// The status text of the sandbox line. The sandbox itself, with its working directory, confines
-// the real program in tests/e2e/device_e2e_test.
+// The system-call filter and the status text of the sandbox line. The sandbox itself, with its
+// working directory and its filter installed, confines the real program in tests/e2e.
+
 #include <gtest/gtest.h>
+#include <linux/audit.h>
+#include <linux/seccomp.h>
+#include <sys/syscall.h>
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "sandbox/sandbox.h"
+#include "sandbox/seccomp_filter.h"
 
 namespace skimbo {
 namespace {
+
+// The filter's verdict on a call; nothing for an instruction a filter has no business using, a
+// load outside the data, a jump past the end or running off it.
+std::optional<std::uint32_t> verdict(const SyscallTable& table, std::uint32_t arch, std::uint32_t number) {
+    std::vector<sock_filter> program(seccomp_filter_capacity);
+    program.resize(build_seccomp_filter(table, program));
+    seccomp_data data{static_cast<int>(number), arch, 0x400000, {}};
+    std::uint32_t accumulator = 0;
+    for (std::size_t pc = 0; pc < program.size(); ++pc) {
+        const sock_filter& op = program[pc];
+        switch (op.code) {
+        case BPF_LD | BPF_W | BPF_ABS:
+            if (op.k % 4 != 0 || op.k + 4 > sizeof data) return std::nullopt;
+            std::memcpy(&accumulator, reinterpret_cast<const char*>(&data) + op.k, 4);
+            break;
+        case BPF_JMP | BPF_JEQ | BPF_K: pc += accumulator == op.k ? op.jt : op.jf; break;
+        case BPF_JMP | BPF_JSET | BPF_K: pc += (accumulator & op.k) != 0 ? op.jt : op.jf; break;
+        case BPF_RET | BPF_K: return op.k;
+        default: return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// Every listed call fails with EPERM, every other one is allowed, a call through another
+// architecture kills the process, and on x86-64 every x32 call fails.
+TEST(SeccompFilter, VerdictsOnEveryCall) {
+    constexpr std::uint32_t kill = SECCOMP_RET_KILL, eperm = SECCOMP_RET_ERRNO | EPERM, allow = SECCOMP_RET_ALLOW;
+    for (const SyscallTable* table : {&aarch64_syscalls, &x86_64_syscalls}) {
+        const std::uint32_t arch = table->audit_arch;
+        for (std::uint32_t number = 0; number < 1024; ++number) {
+            const bool listed = std::find(table->denied.begin(), table->denied.end(), number) != table->denied.end();
+            EXPECT_EQ(verdict(*table, arch, number), listed ? eperm : allow) << std::hex << arch << " " << std::dec << number;
+            const std::uint32_t other = arch == AUDIT_ARCH_X86_64 ? AUDIT_ARCH_AARCH64 : AUDIT_ARCH_X86_64;
+            for (std::uint32_t foreign : {other, std::uint32_t{AUDIT_ARCH_I386}, std::uint32_t{AUDIT_ARCH_ARM}, 0u})
+                ASSERT_EQ(verdict(*table, foreign, number), kill) << std::hex << arch << " " << foreign;
+            ASSERT_EQ(verdict(*table, arch, x32_syscall_bit | number), table->has_x32_alias ? eperm : allow) << number;
+        }
+    }
+    std::vector<sock_filter> short_buffer(seccomp_filter_length(x86_64_syscalls) - 1);
+    EXPECT_EQ(build_seccomp_filter(x86_64_syscalls, short_buffer), 0u);
+}
+
+// Networking, running programs, tracing, mounting, rebooting, kernel code, swap, BPF, identity.
+TEST(SeccompFilter, TablesHoldTheKernelsNumbers) {
+    const std::vector<std::uint32_t> native = {
+        SYS_socket, SYS_socketpair, SYS_connect, SYS_bind, SYS_listen, SYS_accept, SYS_accept4, SYS_execve,
+        SYS_execveat, SYS_ptrace, SYS_process_vm_writev, SYS_mount, SYS_umount2, SYS_pivot_root, SYS_reboot, SYS_kexec_load,
+        SYS_init_module, SYS_finit_module, SYS_delete_module, SYS_swapon, SYS_swapoff, SYS_bpf, SYS_setuid, SYS_setgid};
+    EXPECT_EQ(std::vector(native_syscalls.denied.begin(), native_syscalls.denied.end()), native);
+    EXPECT_EQ(aarch64_syscalls.audit_arch, AUDIT_ARCH_AARCH64);
+    EXPECT_EQ(x86_64_syscalls.audit_arch, AUDIT_ARCH_X86_64);
+}
 
 // Whatever fits while a byte is left for the terminator; the canaries after the capacity show
 // that nothing is written past it.

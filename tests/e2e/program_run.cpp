@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -128,6 +129,14 @@ ProgramRun run_program(const std::vector<std::string>& args, const std::string& 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string proc_line(pid_t pid, const std::string& file, const std::string& label) {
+    std::istringstream text(read_file("/proc/" + std::to_string(pid) + "/" + file));
+    std::string line, value, word;
+    while (std::getline(text, line) && !line.starts_with(label)) {}
+    for (std::istringstream words(line.substr(std::min(label.size(), line.size()))); words >> word;) value += (value.empty() ? "" : " ") + word;
+    return value;
 }
 
 long field(const std::string& line, const std::string& key) {

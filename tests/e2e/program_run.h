@@ -24,7 +24,7 @@ struct ProgramRun {
     void write_stdin(const std::string& bytes);
     void close_stdin();
     void close_stdout();  // as a host that stops listening
-    // Collects output until standard error holds text; false if it does not come in time.
+    // Collects output until standard error holds text; false if that takes longer than timeout.
     bool wait_for(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // Closes standard input and collects everything until the program exits; its status.
     int finish();
@@ -39,5 +39,7 @@ ProgramRun run_program(const std::vector<std::string>& args, const std::string& 
 std::string read_file(const std::string& path);
 // The number after "key=" in line, or -1.
 long field(const std::string& line, const std::string& key);
+// The words after label on the line of /proc/<pid>/<file> that starts with it, one blank apart.
+std::string proc_line(pid_t pid, const std::string& file, const std::string& label);
 
 }  // namespace skimbo::e2e

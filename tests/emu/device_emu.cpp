@@ -1,9 +1,7 @@
-// Preloaded (LD_PRELOAD) into the programs that device tests start: "/dev/fb0" and
-// "/dev/input/event1" answer like the devices described in $SKIMBO_DEVICE_EMU/devices. The
-// panel is a file mapped for real and the touch screen a FIFO the test writes events into; the
-// requests a driver would answer are answered here, and everything else goes to the C library,
-// so the program makes its ordinary calls. It opens its devices before it confines itself, so
-// everything the emulation needs is opened with them.
+// Preloaded into the programs device tests start: "/dev/fb0" and "/dev/input/event1" answer like
+// the devices described in $SKIMBO_DEVICE_EMU/devices, a file mapped for real and a FIFO of
+// events; everything else goes to the C library, so the program makes its ordinary calls. It
+// opens its devices before it confines itself, and everything the emulation needs with them.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/fb.h>
@@ -24,19 +22,19 @@
 namespace {
 
 template <typename Fn>
-Fn* next(const char* name) {
+Fn* next(Fn*, const char* name) {
     return reinterpret_cast<Fn*>(dlsym(RTLD_NEXT, name));
 }
 
 // The C library's entry points behind this library, looked up at first use: other libraries
 // may call in before this one's initialisers have run.
 struct Libc {
-    decltype(&::open) open = next<decltype(::open)>("open");
-    decltype(&::close) close = next<decltype(::close)>("close");
-    decltype(&::ioctl) ioctl = next<decltype(::ioctl)>("ioctl");
-    decltype(&::read) read = next<decltype(::read)>("read");
-    decltype(&::mmap) mmap = next<decltype(::mmap)>("mmap");
-    decltype(&::munmap) munmap = next<decltype(::munmap)>("munmap");
+    decltype(&::open) open = next(&::open, "open");
+    decltype(&::close) close = next(&::close, "close");
+    decltype(&::ioctl) ioctl = next(&::ioctl, "ioctl");
+    decltype(&::read) read = next(&::read, "read");
+    decltype(&::mmap) mmap = next(&::mmap, "mmap");
+    decltype(&::munmap) munmap = next(&::munmap, "munmap");
 };
 
 const Libc& libc() {

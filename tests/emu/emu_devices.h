@@ -1,14 +1,15 @@
 #pragma once
-// The emulated panel and touch screen. A test describes both in an EmuDevices record; an
-// EmuSession lays them out in a fresh directory (the description, the panel's memory, a FIFO
-// carrying the touch screen's events, a trace of what the program did with them) and has every
-// program the test starts load the emulation (device_emu.cpp), which answers for "/dev/fb0" and
-// "/dev/input/event1" from there.
+// The emulated panel and touch screen. An EmuSession lays out the devices a test describes in a
+// fresh directory (the description, the panel's memory, a FIFO of touch events, a trace of what
+// the program did with them) and has every program the test starts load the emulation
+// (device_emu.cpp), which answers for "/dev/fb0" and "/dev/input/event1" from there.
 #include <linux/input.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tests/test_env.h"
 
 namespace skimbo::emu {
 
@@ -36,15 +37,13 @@ struct EmuDevices {
 };
 
 struct EmuSession {
-    std::string dir;
+    test_env::ScratchDir dir;
     int touch_writer = -1;
 
     explicit EmuSession(const EmuDevices& devices = {});
     ~EmuSession();
-    // Queue complete reports: a finger at panel pixel (x, y); the finger lifted.
-    void touch(int x, int y);
-    void lift();
-    void unplug();  // from now on the touch screen's reads fail with ENODEV
+    void touch(int x, int y);  // queues a report: a finger at panel pixel (x, y)
+    void unplug();             // from now on the touch screen's reads fail with ENODEV
     std::vector<std::uint8_t> panel_memory() const;  // filled with 0xA5 at the start
     // The device operations in order: "panel open", "panel mmap 220160", "touch grab", ...
     std::vector<std::string> trace() const;

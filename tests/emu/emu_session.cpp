@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -13,20 +12,9 @@
 #include "tests/emu/emu_devices.h"
 
 namespace skimbo::emu {
-namespace {
-
-void write_events(int fd, std::vector<input_event> events) {
-    events.push_back({{}, EV_SYN, SYN_REPORT, 0});
-    const auto bytes = static_cast<ssize_t>(events.size() * sizeof(input_event));
-    if (write(fd, events.data(), static_cast<std::size_t>(bytes)) != bytes) throw std::runtime_error("touch queue full");
-}
-
-}  // namespace
 
 EmuSession::EmuSession(const EmuDevices& devices) {
-    char pattern[] = "/tmp/skimbo-emu-XXXXXX";
-    if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp");
-    dir = pattern;
+    const std::string& dir = this->dir.path;
     std::ofstream(dir + "/devices").write(reinterpret_cast<const char*>(&devices), sizeof devices);
     const std::uint64_t rows = std::uint64_t{devices.yres} + devices.yoffset;
     std::ofstream(dir + "/panel") << std::string(std::max<std::uint64_t>(rows * devices.line_length, devices.smem_len), '\xA5');
@@ -43,11 +31,12 @@ EmuSession::EmuSession(const EmuDevices& devices) {
 EmuSession::~EmuSession() {
     for (const char* name : {directory_variable, "LD_PRELOAD", "ASAN_OPTIONS"}) unsetenv(name);
     unplug();
-    std::filesystem::remove_all(dir);
 }
 
-void EmuSession::touch(int x, int y) { write_events(touch_writer, {{{}, EV_ABS, ABS_X, x}, {{}, EV_ABS, ABS_Y, y}, {{}, EV_KEY, BTN_TOUCH, 1}}); }
-void EmuSession::lift() { write_events(touch_writer, {{{}, EV_KEY, BTN_TOUCH, 0}}); }
+void EmuSession::touch(int x, int y) {
+    const input_event report[] = {{{}, EV_ABS, ABS_X, x}, {{}, EV_ABS, ABS_Y, y}, {{}, EV_KEY, BTN_TOUCH, 1}, {{}, EV_SYN, SYN_REPORT, 0}};
+    if (write(touch_writer, report, sizeof report) != sizeof report) throw std::runtime_error("touch queue full");
+}
 
 void EmuSession::unplug() {
     if (touch_writer >= 0) close(touch_writer);
@@ -55,12 +44,12 @@ void EmuSession::unplug() {
 }
 
 std::vector<std::uint8_t> EmuSession::panel_memory() const {
-    const std::string bytes = e2e::read_file(dir + "/panel");
+    const std::string bytes = e2e::read_file(dir.path + "/panel");
     return {bytes.begin(), bytes.end()};
 }
 
 std::vector<std::string> EmuSession::trace() const {
-    std::istringstream text(e2e::read_file(dir + "/trace"));
+    std::istringstream text(e2e::read_file(dir.path + "/trace"));
     std::vector<std::string> lines;
     for (std::string line; std::getline(text, line);) lines.push_back(line);
     return lines;

@@ -1,17 +1,19 @@
-// The exact pixel arithmetic and sprite blits against their straightforward references, what
-// text skips, the art generator's trigonometry, and the invariants of the compiled-in art.
+// Pixel arithmetic and blits against straightforward references, the compiled-in art, and the
+// scene's arithmetic. Whole frames, text and the art generator's exact_math.h with them, are
+// checked by the golden frames (scene_golden_test.cpp).
+
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <limits>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "render/assets.h"
 #include "render/blend.h"
 #include "render/blit.h"
-#include "render/exact_math.h"
 #include "render/render_test_support.h"
-#include "render/text.h"
+#include "render/scene_parts.h"
 
 namespace skimbo {
 namespace {
@@ -66,45 +68,6 @@ TEST(Blit, MatchesTheReferenceAtEveryEdgeAndWindow) {
     }
 }
 
-// Text as drawn over a patterned canvas. Where each string of the game lands, in each size and
-// style, the golden frames show (scene_golden_test.cpp).
-Canvas32 text(const char* chars, int cx, int y, int size, TextStyle style = TextStyle::Plain) {
-    Canvas32 c = testing::patterned_canvas(9);
-    draw_text(c.data(), chars, cx, y, size, style);
-    return c;
-}
-
-// Bytes without a glyph advance the pen; other sizes and no text draw nothing; numbers show
-// clamped to 0..999999.
-TEST(Text, WhatCannotBeDrawnIsSkipped) {
-    const Canvas32 blank = testing::patterned_canvas(9);
-    for (int size : {10, 16, 26}) {
-        EXPECT_EQ(text("AxB", 300, 50, size), text("A B", 300, 50, size)) << size;
-        EXPECT_NE(text("AB", 300, 50, size), text("A B", 300, 50, size)) << size;
-        EXPECT_EQ(text("a b.?[@", 300, 50, size), blank) << size;
-    }
-    EXPECT_EQ(text("ABC", 320, 50, 12), blank);
-    EXPECT_EQ(text(nullptr, 320, 50, 16), blank);
-    for (auto [value, shown] : {std::pair{-5, "0"}, {42, "42"}, {999999, "999999"}, {1234567, "999999"}}) {
-        Canvas32 c = testing::patterned_canvas(9);
-        draw_number(c.data(), value, 320, 8, 26, TextStyle::Outlined);
-        EXPECT_EQ(c, text(shown, 320, 8, 26, TextStyle::Outlined)) << value;
-    }
-}
-
-TEST(ExactMath, SineCosineAndArcTangentMatchTheLibraryClosely) {
-    std::mt19937 rng(11);
-    std::uniform_real_distribution<double> angle(-20.0, 20.0), coordinate(-1000, 1000);
-    for (int i = 0; i < 50000; ++i) {
-        double t = angle(rng), s, c, y = coordinate(rng), x = coordinate(rng);
-        sin_cos(t, s, c);
-        ASSERT_NEAR(s, std::sin(t), 4e-16) << t;
-        ASSERT_NEAR(c, std::cos(t), 4e-16) << t;
-        ASSERT_NEAR(arc_tangent(y, x), std::atan2(y, x), 16e-16) << y << "," << x;
-    }
-    for (double y : {0.0, -0.0}) EXPECT_EQ(arc_tangent(y, -1.0), std::atan2(y, -1.0));
-}
-
 // Blending relies on it: alpha 0 has no colour. The backgrounds cover what is behind them.
 TEST(Assets, EveryPixelIsPremultipliedAndTheBackgroundsOpaque) {
     std::vector<const Sprite*> all{&backdrop_image, &ground_strip, &pipe_body_image};
@@ -115,6 +78,44 @@ TEST(Assets, EveryPixelIsPremultipliedAndTheBackgroundsOpaque) {
             ASSERT_TRUE((p >> 16 & 255) <= a && (p >> 8 & 255) <= a && (p & 255) <= a) << k << ": " << std::hex << p;
             ASSERT_TRUE(k >= 2 || a == 255) << k << ": " << i;
         }
+}
+
+constexpr float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+
+TEST(Scene, LayerOffsetsFollowTheScrollWhateverItIs) {
+    struct Case {
+        float scroll;
+        int backdrop, cloud, ground;
+    };
+    for (const Case& c : {Case{0, 0, 0, 0}, Case{100, 12, 23, 100}, Case{639.9f, 76, 147, 235}, Case{-1, 0, 0, 403},
+                          Case{-100, 628, 737, 304}, Case{1e9f, 0, 440, 212}, Case{-1e9f, 0, 320, 192},
+                          Case{nan, 0, 0, 0}, Case{inf, 0, 0, 0}, Case{-inf, 0, 0, 0}, Case{3e38f, 512, 504, 324}}) {
+        EXPECT_EQ(backdrop_offset(c.scroll), c.backdrop) << c.scroll;
+        EXPECT_EQ(cloud_offset(c.scroll), c.cloud) << c.scroll;
+        EXPECT_EQ(ground_offset(c.scroll), c.ground) << c.scroll;
+    }
+}
+
+// The bird is drawn on rows [first, last) around its row, none when far off, in the middle when
+// its height is unusable; its wings beat at 10 frames a second, stunned once the game is over.
+TEST(Scene, TheBirdsRowsAndFrame) {
+    for (auto [y, first, last] : {std::tuple{79.0f, 60, 98}, {79.5f, 60, 99}, {nan, 60, 98}, {inf, 60, 98}, {-40.0f, 0, 0},
+                                  {212.0f, 0, 0}, {-39.5f, 0, -20}, {150.0f, 131, 158}, {211.9f, 192, 158}, {5.0f, 0, 24}}) {
+        const std::optional<BirdRows> rows = bird_rows(y);
+        EXPECT_EQ(rows ? std::tuple(rows->first, rows->last) : std::tuple(0, 0), std::tuple(first, last)) << y;
+    }
+    for (auto [clock, phase, sprite] : {std::tuple{0.0f, ViewPhase::Playing, 112}, {0.25f, ViewPhase::Playing, 114},
+                                        {0.25f, ViewPhase::GameOver, 110}, {0.35f, ViewPhase::GameOver, 111}, {0.39f, ViewPhase::Ready, 115},
+                                        {-0.15f, ViewPhase::Playing, 115}, {nan, ViewPhase::Paused, 112}, {3e38f, ViewPhase::Playing, 112},
+                                        {-inf, ViewPhase::GameOver, 110}})
+        EXPECT_EQ(bird_sprite_index(clock, phase), sprite) << clock;
+}
+
+TEST(Scene, TheVeilIsTheBlendOfItsColourOverEveryPixel) {
+    std::vector<std::uint32_t> canvas = testing::patterned_canvas(21), want(canvas.size());
+    for (std::size_t i = 0; i < canvas.size(); ++i) want[i] = testing::reference_blend(canvas[i], dimming_colour);
+    dim_canvas(canvas.data());
+    EXPECT_EQ(canvas, want);
 }
 
 }  // namespace
