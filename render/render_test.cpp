@@ -1,9 +1,10 @@
-// Pixel arithmetic and blits against straightforward references, the compiled-in art, and the
-// scene's arithmetic. Whole frames, text and the art generator's exact_math.h with them, are
-// checked by the golden frames (scene_golden_test.cpp).
+// Pixel arithmetic and blits against straightforward references, the art generator's
+// trigonometry, the compiled-in art, and the scene's arithmetic. Whole frames, text with them,
+// are checked by the golden frames (scene_golden_test.cpp).
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <random>
 #include <string>
@@ -12,6 +13,7 @@
 #include "render/assets.h"
 #include "render/blend.h"
 #include "render/blit.h"
+#include "render/exact_math.h"
 #include "render/render_test_support.h"
 #include "render/scene_parts.h"
 
@@ -38,6 +40,18 @@ TEST(Blend, MatchesThePerChannelReferenceOnRandomPixels) {
         blend_pixel(got, src);
         ASSERT_EQ(got, testing::reference_blend(dst, src)) << std::hex << dst << " " << src;
         ASSERT_EQ(blend_premultiplied(dst, src), got) << std::hex << dst << " " << src;
+    }
+}
+
+// The art generator's trigonometry, the same bits on every machine, against the C library's.
+TEST(ExactMath, SineCosineAndArcTangentMatchTheLibrary) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> angle(-20.0, 20.0), coordinate(-1000, 1000);
+    for (int i = 0; i < 50000; ++i) {
+        double t = angle(rng), s, c, y = coordinate(rng), x = coordinate(rng);
+        sin_cos(t, s, c);
+        ASSERT_TRUE(std::abs(s - std::sin(t)) < 4e-16 && std::abs(c - std::cos(t)) < 4e-16) << t;
+        ASSERT_NEAR(arc_tangent(y, x), std::atan2(y, x), 16e-16) << y << "," << x;
     }
 }
 

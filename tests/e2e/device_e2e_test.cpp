@@ -151,8 +151,8 @@ TEST_F(DeviceE2E, BringUpRefusesAllButTheQualifiedDevices) {
         // The name is device data shown in a log line: cut to 63 bytes and kept on one line.
         {"odd name, no ranges", [](EmuDevices& e) { std::strcpy(e.touch_name, "evil\npanel\x1b"), e.axis_count = 0; }, {},
          {touch_line("evil?panel?")}},
-        {"long name, ranges", [](EmuDevices& e) { std::memset(e.touch_name, 'n', 100), e.axes[0].minimum = 5, e.axes[1].maximum = 700; },
-         {}, {touch_line(std::string(63, 'n'), "5..171 raw_y=0..700")}},
+        {"long name, ranges", [](EmuDevices& e) { std::memset(e.touch_name, 'n', 100), e.axes[0] = {ABS_X, 5, 170}, e.axes[1].maximum = 700; },
+         {}, {touch_line(std::string(63, 'n'), "5..170 raw_y=0..700")}},
         {"empty bit fields", [](EmuDevices& e) { e.red = e.green = e.blue = {0, 0}; }, {}, plays},
         {"more device memory", [](EmuDevices& e) { e.smem_len = 300000; }, {}, plays},
         // A parent alive but not the program's: nothing is opened.
