@@ -1,134 +1,121 @@
-// The headless platform: its refusals, replay loading and the input pump's replay step.
-#include "platform/platform.h"
+// Which command lines the supervisor may use, with the exact refusal of every other one, and the
+// input pump's limit and releases. What accepted options do, bring-up and the pump in device
+// play are tested end to end (tests/e2e).
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/input.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "tests/support/allocation_count.h"
-#include "tests/support/scratch_dir.h"
+#include "platform/options.h"
+#include "platform/platform.h"
 
 namespace skimbo {
 namespace {
 
-class HeadlessPlatform : public ::testing::Test {
-protected:
-    test_support::ScratchDir scratch;
-    std::string dir = scratch.path;
-    std::vector<Action> actions;
-    ActionHandler on_action = [this](Action a) { actions.push_back(a); };
+using Args = std::vector<std::string>;
 
-    void SetUp() override {
-        actions.reserve(64);
-    }
-
-    Options replaying(const std::string& script) {
-        std::string path = dir + "/script.replay";
-        std::ofstream(path, std::ios::binary) << script;
-        Options options;
-        options.headless = true;
-        options.virtual_clock = true;
-        options.replay_path = path;
-        return options;
-    }
-
-    std::vector<Action> frame(Platform& platform, unsigned now_ms) {
-        actions.clear();
-        platform.input(now_ms, on_action);
-        return actions;
-    }
-};
-
-using Actions = std::vector<Action>;
-
-std::string failure_of(const Options& options) {
+// "ok" or the refusal's message. What the accepted options do, the end-to-end tests show.
+std::string outcome(const Args& args) {
+    std::vector<const char*> argv = {"korvel-skimbo"};
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
     try {
-        Platform platform(options);
-    } catch (const std::runtime_error& failure) {
-        return failure.what();
+        parse_options(static_cast<int>(argv.size()), argv.data());
+        return "ok";
+    } catch (const std::runtime_error& refusal) {
+        return refusal.what();
     }
-    return "";
 }
 
-TEST_F(HeadlessPlatform, RefusesHostStreamOutsideHeadlessRealTimeWithoutReplay) {
-    Options device;
-    device.host_stream = true;
-    Options virtual_clock = device;
-    virtual_clock.headless = true;
-    virtual_clock.virtual_clock = true;
-    Options replay = device;
-    replay.headless = true;
-    replay.replay_path = "any.replay";
-    for (const Options& options : {device, virtual_clock, replay})
-        EXPECT_EQ(failure_of(options), "host-stream requires headless real-time without replay");
-}
-
-TEST_F(HeadlessPlatform, LoadsTheReplayOrFailsWithItsMessage) {
-    Platform platform(replaying("0 1 320 86\n60 0 320 86\n"));
-    EXPECT_EQ(platform.replay.events.size(), 2u);
-    EXPECT_EQ(platform.replay_cursor, 0u);
-    EXPECT_FALSE(platform.host->enabled);
-
-    Options missing = replaying("");
-    missing.replay_path = dir + "/none.replay";
-    EXPECT_EQ(failure_of(missing), "replay unreadable");
-    EXPECT_EQ(failure_of(replaying("0 1 320 86\n-1")), "malformed replay");
-    EXPECT_EQ(failure_of(replaying("0 1 320 172")), "invalid replay");
-}
-
-TEST_F(HeadlessPlatform, EventsArriveInTheFirstFrameThatReachesThemInFileOrder) {
-    // Frames of the virtual clock: 0, 16, 33, 50 ms.
-    Platform platform(replaying("0 1 320 86\n"
-                                "8 0 320 86\n"
-                                "17 1 620 10\n17 0 620 10\n33 1 320 86\n"
-                                "34 0 0 0\n"));
-    EXPECT_EQ(frame(platform, 0), Actions{Action::Tap});
-    EXPECT_EQ(platform.replay_cursor, 1u);
-    EXPECT_EQ(frame(platform, 16), Actions{});
-    EXPECT_EQ(platform.replay_cursor, 2u);
-    // An event at 17 ms waits for the frame of 33 ms; a down and an up due together are both
-    // delivered, and the next down is a new contact.
-    EXPECT_EQ(frame(platform, 33), (Actions{Action::PauseToggle, Action::Tap}));
-    EXPECT_EQ(platform.replay_cursor, 5u);
-    EXPECT_TRUE(platform.gestures.held);
-    EXPECT_EQ(frame(platform, 50), Actions{});
-    EXPECT_FALSE(platform.gestures.held);
-    EXPECT_EQ(frame(platform, 120000), Actions{});
-    EXPECT_EQ(platform.replay_cursor, 6u);
-}
-
-TEST_F(HeadlessPlatform, ReplayedHoldIsTimedFromTheEventsOwnTime) {
-    Platform platform(replaying("17 1 10 10\n"));
-    EXPECT_EQ(frame(platform, 16), Actions{});
-    EXPECT_EQ(platform.gestures.exit_progress, 0u);
-    EXPECT_EQ(frame(platform, 33), Actions{});
-    EXPECT_EQ(platform.gestures.exit_progress, 13u);  // 16 ms of 1200
-    EXPECT_EQ(frame(platform, 1216), Actions{});
-    EXPECT_EQ(platform.gestures.exit_progress, 999u);
-    EXPECT_EQ(frame(platform, 1233), Actions{Action::ExitGesture});
-    EXPECT_EQ(frame(platform, 1250), Actions{});
-}
-
-TEST_F(HeadlessPlatform, InputAllocatesNothingPerFrame) {
-    // Alternating downs and releases every 7 ms: each down is a tap.
-    std::string script;
-    int downs_due = 0;
-    for (int t = 0; t < 20000; t += 7) {
-        script += std::to_string(t) + " " + std::to_string(t % 2) + " 320 86\n";
-        downs_due += t % 2 == 1 && t <= 1199 * 1000 / 60;
+TEST(Options, CommandLineTable) {
+    const std::string device = "device play requires guarded owner and actual display/touch; host overrides forbidden";
+    const std::string host = "host-stream requires headless real-time without replay";
+    const std::string numeric = "invalid numeric argument", unqualified = "unqualified display or mode";
+    const Args guarded = {"--parent-pid", "1234", "--workdir", "/tmp/w"};
+    const auto guarded_with = [&](Args more) {
+        more.insert(more.begin(), guarded.begin(), guarded.end());
+        return more;
+    };
+    const std::pair<Args, std::string> cases[] = {
+        {{}, device},
+        {guarded, "ok"},
+        {guarded_with({"--fb", "/dev/fb1"}), device},
+        {guarded_with({"--touch", "/dev/input/event0"}), device},
+        {guarded_with({"--touch-none"}), device},
+        {guarded_with({"--virtual-clock"}), device},
+        {guarded_with({"--replay", "r"}), device},
+        {guarded_with({"--capture-dir", "c"}), device},
+        {guarded_with({"--host-stream"}), host},
+        {{"--workdir", "/tmp/w"}, device},
+        {{"--parent-pid", "1234"}, device},
+        {{"--headless", "--host-stream"}, "ok"},
+        {{"--headless", "--host-stream", "--virtual-clock"}, host},
+        {{"--headless", "--host-stream", "--replay", "file"}, host},
+        {{"--headless", "--single-touch", "--bench", "--nice", "10", "--idle-exit", "0", "--fb-format", "rgb565"}, "ok"},
+        {{"--headless", "--expect", "172x640", "--touch-range", "raw", "--user", "65534:65534", "--seccomp", "compat"}, "ok"},
+        {{"--headless", "--expect", "640x172"}, "wrong physical size"},
+        {{"--headless", "--touch-range", "scaled"}, "raw calibrated touch required"},
+        {{"--headless", "--user", "0:0"}, "nobody required"},
+        {{"--headless", "--seccomp", "strict"}, "qualified compat isolation required"},
+        {{"--headless", "--rotate", "270"}, "ok"},
+        {{"--headless", "--rotate", "90"}, unqualified},
+        {{"--headless", "--rotate", "271"}, numeric},
+        {{"--headless", "--fb-format", "rgb888"}, unqualified},
+        {{"--headless", "--mode", "play", "--mode", "demo"}, unqualified},  // the last value counts
+        {{"--headless", "--seed", "7x"}, numeric},  // numbers are whole decimal numbers
+        {{"--headless", "--seed", ""}, numeric},
+        {{"--headless", "--seed=5"}, "unknown option: --seed=5"},
+        {{"--headless", "--seed"}, "missing option value"},
+        {{"--workdir", "--headless"}, device},  // the option's value, whatever it looks like
+        {{"--headless", "--seed", "x", "--bogus"}, numeric},  // the first error wins
+        {{"--rotate", "90", "--headless", "--host-stream", "--virtual-clock"}, unqualified},
+    };
+    for (const auto& [args, expected] : cases) {
+        std::string joined;
+        for (const std::string& arg : args) joined += "[" + arg + "]";
+        EXPECT_EQ(outcome(args), expected) << joined;
     }
-    Platform platform(replaying(script));
-    std::uint64_t before = testing::allocation_count();
-    int taps = 0;
-    const ActionHandler count_taps = [&taps](Action a) { taps += a == Action::Tap; };
-    for (unsigned frame_index = 0; frame_index < 1200; ++frame_index)
-        platform.input(frame_index * 1000 / 60, count_taps);
-    EXPECT_EQ(testing::allocation_count(), before);
-    EXPECT_EQ(taps, downs_due);
+    // Each number's range: its bounds pass, one beyond either does not.
+    for (auto [option, lowest, highest] : {std::tuple{"--seed", 1L, 2147483647L}, {"--max-session", 1L, 900L}, {"--exit-after", 1L, 900000L},
+                                           {"--parent-pid", 2L, 2147483647L}, {"--nice", 10L, 10L}, {"--idle-exit", 0L, 0L}})
+        for (long value : {lowest - 1, lowest, highest, highest + 1})
+            EXPECT_EQ(outcome({"--headless", option, std::to_string(value)}), value < lowest || value > highest ? numeric : "ok") << option << " " << value;
+}
+
+Options headless() {
+    Options options;
+    options.headless = true;
+    return options;
+}
+
+// Taps, and presses followed by a release or by dropped events: each report without a contact
+// lifts the finger, so each press is a tap. A flooding screen cannot hold a frame: 256 reports
+// at most, the rest in the next one.
+TEST(PlatformTouch, ReleasesAndAtMost256ReportsAFrame) {
+    Platform platform(headless());
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_NONBLOCK | O_CLOEXEC), 0);
+    platform.touch.fd = ends[0], platform.touch.width = 172, platform.touch.height = 640, platform.touch_opened = true;
+    platform.rotation_map.init(172, 640, 270);
+    const input_event press[] = {{{}, EV_ABS, ABS_X, 86}, {{}, EV_ABS, ABS_Y, 320}, {{}, EV_KEY, BTN_TOUCH, 1}, {{}, EV_SYN, SYN_REPORT, 0}};
+    const input_event release[] = {{{}, EV_KEY, BTN_TOUCH, 0}, {{}, EV_SYN, SYN_REPORT, 0}};
+    const input_event dropped[] = {{{}, EV_SYN, SYN_DROPPED, 0}, {{}, EV_SYN, SYN_REPORT, 0}};
+    for (int i = 0; i < 150; ++i) {
+        ASSERT_EQ(write(ends[1], press, sizeof press), static_cast<ssize_t>(sizeof press));
+        ASSERT_EQ(write(ends[1], i % 2 ? release : dropped, sizeof release), static_cast<ssize_t>(sizeof release));
+    }
+    std::vector<int> taps;
+    for (unsigned frame = 1; frame <= 3; ++frame) {
+        taps.push_back(0);
+        platform.input(frame * 16, [&](Action a) { taps.back() += a == Action::Tap; });
+    }
+    EXPECT_EQ(taps, (std::vector<int>{128, 22, 0}));
+    close(ends[1]);
 }
 
 }  // namespace

@@ -13,7 +13,6 @@
 #include <functional>
 #include <thread>
 
-#include "tests/support/scratch_dir.h"
 #include "tests/test_env.h"
 
 namespace skimbo {
@@ -79,7 +78,7 @@ TEST(FaultE2E, ALogReaderThatGoesAwayOrStopsReadingNeitherEndsNorBlocksTheSessio
 TEST(FaultE2E, ACaptureDirectoryThatVanishesTurnsReadOnlyOrFillsUpEndsTheSessionKeepingWholeCaptures) {
     for (const std::string fault : {"removed", "full device", "size limit", "read-only"}) {
         SCOPED_TRACE(fault);
-        test_support::ScratchDir scratch;
+        test_env::ScratchDir scratch;
         std::string dir = scratch.path + "/captures";
         fs::create_directory(dir);
         std::vector<std::string> args{"--headless", "--seed", "3", "--exit-after", "30000", "--capture-dir", dir};
@@ -117,7 +116,7 @@ TEST(FaultE2E, ACaptureDirectoryThatVanishesTurnsReadOnlyOrFillsUpEndsTheSession
 TEST(FaultE2E, ASessionStoppedForSecondsGoesOnAndKeepsItsLimits) {
     for (bool host_stream : {false, true}) {
         SCOPED_TRACE(host_stream ? "host stream read slowly: the program waits in its writes" : "paced headless session");
-        test_support::ScratchDir scratch;
+        test_env::ScratchDir scratch;
         int input[2], output[2];
         ASSERT_EQ(pipe2(input, O_CLOEXEC) | pipe2(output, O_CLOEXEC), 0);
         std::thread host([&] { for (char b[16384]; read(output[0], b, sizeof b) > 0;) std::this_thread::sleep_for(2ms); });

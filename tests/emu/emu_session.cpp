@@ -1,98 +1,58 @@
-#include "tests/emu/emu_session.h"
-
-#include <dlfcn.h>
-#include <sys/auxv.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <stdexcept>
 
+#include "tests/e2e/program_run.h"
+#include "tests/emu/emu_devices.h"
+
 namespace skimbo::emu {
-namespace {
 
-constexpr const char* attempt_variable = "SKIMBO_DEVICE_EMU_PRELOADED";
-
-void write_file(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    if (!out.flush()) throw std::runtime_error("cannot write " + path);
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The shared AddressSanitizer runtime must come first in the preload list, or it refuses to
-// start; a runtime linked into the executable itself needs nothing.
-std::string shared_sanitizer_runtime() {
-    void* probe = dlsym(RTLD_DEFAULT, "__asan_init");
-    Dl_info runtime{}, program{};
-    if (probe == nullptr || dladdr(probe, &runtime) == 0 || runtime.dli_fname == nullptr) return {};
-    if (dladdr(reinterpret_cast<void*>(&run_under_device_emulation), &program) != 0 &&
-        program.dli_fbase == runtime.dli_fbase)
-        return {};
-    return runtime.dli_fname;
-}
-
-}  // namespace
-
-EmuSession::EmuSession(EmuDevices described, std::uint8_t panel_fill) : devices(std::move(described)) {
-    char pattern[] = "/tmp/skimbo-emu-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp");
-    dir = pattern;
-    devices.panel.memory = dir + "/panel.mem";
-    if (devices.trace.empty()) devices.trace = dir + "/trace";
-    write_file(devices.panel.memory, std::string(devices.panel.memory_size(), static_cast<char>(panel_fill)));
-    const std::string config = dir + "/devices.conf";
-    write_file(config, format_devices(devices));
-    setenv(config_variable, config.c_str(), 1);
+EmuSession::EmuSession(const EmuDevices& devices) {
+    const std::string& dir = this->dir.path;
+    std::ofstream(dir + "/devices").write(reinterpret_cast<const char*>(&devices), sizeof devices);
+    const std::uint64_t rows = std::uint64_t{devices.yres} + devices.yoffset;
+    std::ofstream(dir + "/panel") << std::string(std::max<std::uint64_t>(rows * devices.line_length, devices.smem_len), '\xA5');
+    // Held open for writing, so that an empty queue reads as nothing yet, not as the end.
+    mkfifo((dir + "/touch").c_str(), 0600);
+    touch_writer = open((dir + "/touch").c_str(), O_RDWR | O_CLOEXEC);
+    setenv(directory_variable, dir.c_str(), 1);
+    setenv("LD_PRELOAD", SKIMBO_DEVICE_EMU_LIBRARY, 1);
+    // A sanitized program must then not insist on its runtime coming first, and cannot start
+    // the leak checker's tracer once it is confined.
+    setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0", 1);
 }
 
 EmuSession::~EmuSession() {
-    unsetenv(config_variable);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
+    for (const char* name : {directory_variable, "LD_PRELOAD", "ASAN_OPTIONS"}) unsetenv(name);
+    unplug();
+}
+
+void EmuSession::touch(int x, int y) {
+    const input_event report[] = {{{}, EV_ABS, ABS_X, x}, {{}, EV_ABS, ABS_Y, y}, {{}, EV_KEY, BTN_TOUCH, 1}, {{}, EV_SYN, SYN_REPORT, 0}};
+    if (write(touch_writer, report, sizeof report) != sizeof report) throw std::runtime_error("touch queue full");
+}
+
+void EmuSession::unplug() {
+    if (touch_writer >= 0) close(touch_writer);
+    touch_writer = -1;
 }
 
 std::vector<std::uint8_t> EmuSession::panel_memory() const {
-    const std::string bytes = read_file(devices.panel.memory);
+    const std::string bytes = e2e::read_file(dir.path + "/panel");
     return {bytes.begin(), bytes.end()};
 }
 
 std::vector<std::string> EmuSession::trace() const {
+    std::istringstream text(e2e::read_file(dir.path + "/trace"));
     std::vector<std::string> lines;
-    std::string text = read_file(devices.trace);
-    std::size_t start = 0;
-    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
     return lines;
-}
-
-bool run_under_device_emulation(char** argv) {
-    // No program interpreter: the program is static and LD_PRELOAD means nothing to it.
-    if (getauxval(AT_BASE) == 0) return false;
-    if (dlsym(RTLD_DEFAULT, "skimbo_device_emu_loaded") != nullptr) return true;
-    if (std::getenv(attempt_variable) != nullptr) {
-        std::fprintf(stderr, "the device emulation %s did not load\n", SKIMBO_DEVICE_EMU_LIBRARY);
-        std::exit(2);
-    }
-    std::string preload = shared_sanitizer_runtime();
-    if (!preload.empty()) preload += ':';
-    preload += SKIMBO_DEVICE_EMU_LIBRARY;
-    if (const char* earlier = std::getenv("LD_PRELOAD"); earlier != nullptr && *earlier != '\0')
-        preload = preload + ':' + earlier;
-    setenv("LD_PRELOAD", preload.c_str(), 1);
-    setenv(attempt_variable, "1", 1);
-    execv("/proc/self/exe", argv);
-    std::perror("re-executing the test under the device emulation");
-    std::exit(2);
 }
 
 }  // namespace skimbo::emu

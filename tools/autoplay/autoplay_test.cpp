@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/support/scratch_dir.h"
 #include "tests/test_env.h"
 
 namespace {
@@ -37,7 +36,7 @@ class AutoplayFlight : public ::testing::TestWithParam<Flight> {};
 
 TEST_P(AutoplayFlight, ScoresTheRequestedPipesThenEndsWithTheExitHold) {
     const Flight flight = GetParam();
-    skimbo::test_support::ScratchDir scratch;
+    skimbo::test_env::ScratchDir scratch;
     const std::string emulator = std::string(skimbo::test_env::emulator) + " ";
     const std::string replay = scratch.path + "/flight.replay", seed = std::to_string(flight.seed);
     std::string planned = stderr_of(emulator + SKIMBO_AUTOPLAY " --seed " + seed + " --pipes " +
