@@ -28,12 +28,12 @@ std::map<std::string, std::string> option_entries() {
 
 TEST(Manual, DocumentsEveryOptionOfTheTable) {
     std::map<std::string, std::string> entries = option_entries();
-    for (const OptionSpec& spec : option_table()) {
-        const std::string name(spec.name), text = entries[name];
-        const bool number = spec.value == OptionValue::number;
-        const std::string range = number ? std::to_string(spec.min) + " to " + std::to_string(spec.max) : "";
-        const std::string refusal = spec.refusal ? '"' + std::string(spec.refusal) + '"' : "";
-        for (const std::string& said : {name, range, std::string(spec.accepted), refusal})
+    for (const OptionSpec& row : option_table()) {
+        const std::string name(row.name), text = entries[name];
+        const bool number = row.value == OptionValue::number;
+        const std::string range = number ? std::to_string(row.min) + " to " + std::to_string(row.max) : "";
+        const std::string refusal = row.refusal ? '"' + std::string(row.refusal) + '"' : "";
+        for (const std::string& said : {name, range, std::string(row.accepted), refusal})
             EXPECT_NE(text.find(said), std::string::npos) << name << " should say " << said << ": " << text;
         entries.erase(name);
     }

@@ -57,31 +57,31 @@ constexpr auto table = std::to_array<OptionSpec>({
     {"--exit-after", OptionValue::number, &Options::exit_after_ms, 1, 900000},
 });
 
-void apply_number(const OptionSpec& spec, const char* text, Options& o) {
-    const std::int32_t value = parse_int_arg(text, spec.min, spec.max);
-    if (auto field = std::get_if<std::int32_t Options::*>(&spec.field)) o.**field = value;
-    if (auto field = std::get_if<std::uint32_t Options::*>(&spec.field))
+void apply_number(const OptionSpec& row, const char* text, Options& o) {
+    const std::int32_t value = parse_int_arg(text, row.min, row.max);
+    if (auto field = std::get_if<std::int32_t Options::*>(&row.field)) o.**field = value;
+    if (auto field = std::get_if<std::uint32_t Options::*>(&row.field))
         o.**field = static_cast<std::uint32_t>(value);
 }
 
-void apply_text(const OptionSpec& spec, const char* text, Options& o) {
-    if (!spec.accepted.empty() && text != spec.accepted) throw std::runtime_error(spec.refusal);
-    if (auto field = std::get_if<std::string Options::*>(&spec.field)) o.**field = text;
+void apply_text(const OptionSpec& row, const char* text, Options& o) {
+    if (!row.accepted.empty() && text != row.accepted) throw std::runtime_error(row.refusal);
+    if (auto field = std::get_if<std::string Options::*>(&row.field)) o.**field = text;
 }
 
-void apply_option(const OptionSpec& spec, ArgCursor& args, Options& o) {
-    if (spec.value == OptionValue::none) {
-        if (auto flag = std::get_if<bool Options::*>(&spec.field)) o.**flag = true;
-    } else if (spec.value == OptionValue::number) {
-        apply_number(spec, args.next_value(), o);
+void apply_option(const OptionSpec& row, ArgCursor& args, Options& o) {
+    if (row.value == OptionValue::none) {
+        if (auto flag = std::get_if<bool Options::*>(&row.field)) o.**flag = true;
+    } else if (row.value == OptionValue::number) {
+        apply_number(row, args.next_value(), o);
     } else {
-        apply_text(spec, args.next_value(), o);
+        apply_text(row, args.next_value(), o);
     }
 }
 
 const OptionSpec* find_option(std::string_view name) {
-    for (const OptionSpec& spec : table)
-        if (spec.name == name) return &spec;
+    for (const OptionSpec& row : table)
+        if (row.name == name) return &row;
     return nullptr;
 }
 
@@ -117,9 +117,9 @@ Options parse_options(int argc, const char* const* argv) {
     Options options;
     ArgCursor args{argc, argv, 1};
     for (; args.index < argc; ++args.index) {
-        const OptionSpec* spec = find_option(argv[args.index]);
-        if (!spec) throw std::runtime_error("unknown option: " + std::string(argv[args.index]));
-        apply_option(*spec, args, options);
+        const OptionSpec* row = find_option(argv[args.index]);
+        if (!row) throw std::runtime_error("unknown option: " + std::string(argv[args.index]));
+        apply_option(*row, args, options);
     }
     check_cross_option_rules(options);
     return options;
