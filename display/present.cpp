@@ -99,15 +99,15 @@ u32x4 rgb565_high(u32x4 p) { return rgb565_bits_5_to_20(p) << 11; }
 
 // Lane j of the result holds lane j of a, b, c and d, in that order.
 void transpose(u32x4& a, u32x4& b, u32x4& c, u32x4& d) {
-    const u32x4 ab_low = __builtin_shuffle(a, b, u32x4{0, 4, 1, 5});
-    const u32x4 ab_high = __builtin_shuffle(a, b, u32x4{2, 6, 3, 7});
-    const u32x4 cd_low = __builtin_shuffle(c, d, u32x4{0, 4, 1, 5});
-    const u32x4 cd_high = __builtin_shuffle(c, d, u32x4{2, 6, 3, 7});
+    const u32x4 ab_low = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+    const u32x4 ab_high = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+    const u32x4 cd_low = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+    const u32x4 cd_high = __builtin_shufflevector(c, d, 2, 6, 3, 7);
     auto pairs = [](u32x4 v) { return reinterpret_cast<u64x2>(v); };
-    a = reinterpret_cast<u32x4>(__builtin_shuffle(pairs(ab_low), pairs(cd_low), u64x2{0, 2}));
-    b = reinterpret_cast<u32x4>(__builtin_shuffle(pairs(ab_low), pairs(cd_low), u64x2{1, 3}));
-    c = reinterpret_cast<u32x4>(__builtin_shuffle(pairs(ab_high), pairs(cd_high), u64x2{0, 2}));
-    d = reinterpret_cast<u32x4>(__builtin_shuffle(pairs(ab_high), pairs(cd_high), u64x2{1, 3}));
+    a = reinterpret_cast<u32x4>(__builtin_shufflevector(pairs(ab_low), pairs(cd_low), 0, 2));
+    b = reinterpret_cast<u32x4>(__builtin_shufflevector(pairs(ab_low), pairs(cd_low), 1, 3));
+    c = reinterpret_cast<u32x4>(__builtin_shufflevector(pairs(ab_high), pairs(cd_high), 0, 2));
+    d = reinterpret_cast<u32x4>(__builtin_shufflevector(pairs(ab_high), pairs(cd_high), 1, 3));
 }
 
 // Sixteen panel rows at a time: panel row r shows canvas column r from the bottom row up, so

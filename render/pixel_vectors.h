@@ -29,13 +29,13 @@ inline void store(std::uint32_t* p, u32x4 v) { std::memcpy(p, &v, sizeof v); }
 
 // The channels of pixels 0-1 (low) or 2-3 (high) as 16-bit lanes.
 inline u16x8 widen_low(u32x4 v) {
-    constexpr u8x16 low_with_zeros = {0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23};
-    return reinterpret_cast<u16x8>(__builtin_shuffle(reinterpret_cast<u8x16>(v), u8x16{}, low_with_zeros));
+    return reinterpret_cast<u16x8>(__builtin_shufflevector(reinterpret_cast<u8x16>(v), u8x16{},  //
+                                                           0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23));
 }
 
 inline u16x8 widen_high(u32x4 v) {
-    constexpr u8x16 high_with_zeros = {8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31};
-    return reinterpret_cast<u16x8>(__builtin_shuffle(reinterpret_cast<u8x16>(v), u8x16{}, high_with_zeros));
+    return reinterpret_cast<u16x8>(__builtin_shufflevector(reinterpret_cast<u8x16>(v), u8x16{},  //
+                                                           8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31));
 }
 
 // Back to bytes; every lane already fits in 8 bits, so x86-64's saturating pack is exact.
@@ -43,8 +43,8 @@ inline u32x4 narrow(u16x8 low, u16x8 high) {
 #ifdef __SSE2__
     return reinterpret_cast<u32x4>(_mm_packus_epi16(reinterpret_cast<__m128i>(low), reinterpret_cast<__m128i>(high)));
 #else
-    return reinterpret_cast<u32x4>(__builtin_shuffle(reinterpret_cast<u8x16>(low), reinterpret_cast<u8x16>(high),
-                                                     u8x16{0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30}));
+    return reinterpret_cast<u32x4>(__builtin_shufflevector(reinterpret_cast<u8x16>(low), reinterpret_cast<u8x16>(high),
+                                                           0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30));
 #endif
 }
 

@@ -31,8 +31,8 @@ constexpr float half_w = w * 0.5f, half_h = h * 0.5f;
 u16x8 channel_pair(const std::uint32_t* left) {
     std::uint64_t two;
     std::memcpy(&two, left, sizeof two);
-    return reinterpret_cast<u16x8>(__builtin_shuffle(reinterpret_cast<u8x16>(u64x2{two, 0}), u8x16{},
-                                                     u8x16{0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23}));
+    return reinterpret_cast<u16x8>(__builtin_shufflevector(reinterpret_cast<u8x16>(u64x2{two, 0}), u8x16{},  //
+                                                           0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23));
 }
 
 // floor(t) for -1 < t < 64: the truncation, one less where that rounded up.
@@ -55,8 +55,8 @@ std::uint32_t sample_bilinear(const std::uint32_t* padded, float u, float v) {
     const auto left = static_cast<std::uint16_t>(256 - fx);
     const u16x8 weights = {left, left, left, left, fx, fx, fx, fx};
     u16x8 upper = channel_pair(top) * weights, lower = channel_pair(top + padded_bird_width) * weights;
-    u16x8 across = __builtin_shuffle(upper, lower, u16x8{0, 1, 2, 3, 8, 9, 10, 11}) +
-                   __builtin_shuffle(upper, lower, u16x8{4, 5, 6, 7, 12, 13, 14, 15});
+    u16x8 across = __builtin_shufflevector(upper, lower, 0, 1, 2, 3, 8, 9, 10, 11) +
+                   __builtin_shufflevector(upper, lower, 4, 5, 6, 7, 12, 13, 14, 15);
     const u64x2 rows = reinterpret_cast<u64x2>(across);
     constexpr std::uint64_t even = 0x0000FFFF0000FFFFull, half = 0x0000800000008000ull;
     const std::uint64_t blue_red = (rows[0] & even) * (256 - fy) + (rows[1] & even) * fy + half;

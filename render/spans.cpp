@@ -19,8 +19,8 @@ struct Alphas {
 Alphas spread_alpha(u32x4 argb) {
     u32x4 a = argb >> 24;
     u32x4 pairs = a | a << 16;
-    return {reinterpret_cast<u16x8>(__builtin_shuffle(pairs, u32x4{0, 0, 1, 1})),
-            reinterpret_cast<u16x8>(__builtin_shuffle(pairs, u32x4{2, 2, 3, 3}))};
+    return {reinterpret_cast<u16x8>(__builtin_shufflevector(pairs, pairs, 0, 0, 1, 1)),
+            reinterpret_cast<u16x8>(__builtin_shufflevector(pairs, pairs, 2, 2, 3, 3))};
 }
 
 constexpr u32x4 rgb_mask = {0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu};
