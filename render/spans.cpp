@@ -6,6 +6,10 @@
 #include "render/blend.h"
 #include "render/pixel_vectors.h"
 
+#ifdef __x86_64__
+#include <immintrin.h>
+#endif
+
 namespace skimbo {
 namespace {
 
@@ -63,11 +67,43 @@ void tint_span(std::uint32_t* dst, const std::uint32_t* src, std::size_t n, std:
     for (; i < n; ++i) dst[i] = blend_premultiplied(dst[i], premultiply(colour, src[i] >> 24)) & 0x00FFFFFFu;
 }
 
+namespace {
+
+#ifdef __x86_64__
+// Many x86-64 processors have 64-byte vectors, which the build's baseline does not assume; the
+// veil is the one pass that may cover the whole canvas, so it asks the processor once and takes
+// sixteen pixels a step where it can. The arithmetic is dim_span's, lane for lane. Returns how
+// many pixels it dimmed from the start, a multiple of sixteen.
+__attribute__((target("avx512bw"))) std::size_t dim_span_avx512(std::uint32_t* dst, std::size_t n) {
+    const __m512i keep = _mm512_set1_epi16(255 - (dimming_colour >> 24)), zero = _mm512_setzero_si512();
+    const __m512i half = _mm512_set1_epi16(0x80), by257 = _mm512_set1_epi16(257);
+    const __m512i veil = _mm512_set1_epi32(dimming_colour & 0x00FFFFFF), rgb = _mm512_set1_epi32(0x00FFFFFF);
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m512i p = _mm512_loadu_si512(dst + i);
+        const __m512i low = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi8(p, zero), keep), half);
+        const __m512i high = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpackhi_epi8(p, zero), keep), half);
+        const __m512i packed = _mm512_packus_epi16(_mm512_mulhi_epu16(low, by257), _mm512_mulhi_epu16(high, by257));
+        _mm512_storeu_si512(dst + i, _mm512_and_si512(_mm512_add_epi32(packed, veil), rgb));
+    }
+    return i;
+}
+
+std::size_t dim_wide_if_possible(std::uint32_t* dst, std::size_t n) {
+    static const bool wide = __builtin_cpu_supports("avx512bw");
+    return wide ? dim_span_avx512(dst, n) : 0;
+}
+#else
+std::size_t dim_wide_if_possible(std::uint32_t*, std::size_t) { return 0; }
+#endif
+
+}  // namespace
+
 void dim_span(std::uint32_t* dst, std::size_t n) {
     constexpr std::uint32_t veil = dimming_colour & 0x00FFFFFFu;
     const u16x8 keep = u16x8{} + (255 - (dimming_colour >> 24));
     const u32x4 veil4 = {veil, veil, veil, veil};
-    std::size_t i = 0;
+    std::size_t i = dim_wide_if_possible(dst, n);
     for (; i + step <= n; i += step) {
         u32x4 d = load(dst + i);
         store(dst + i, (narrow(mul_div255(widen_low(d), keep), mul_div255(widen_high(d), keep)) + veil4) & rgb_mask);
