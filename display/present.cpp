@@ -122,7 +122,7 @@ using PanelRow = std::array<std::uint16_t, canvas_height>;
 using PanelBlock = std::array<PanelRow, block_rows>;
 static_assert(sizeof(PanelBlock) == block_rows * canvas_height * 2, "panel rows lie back to back");
 
-void convert_block_rgb565(PanelRow* block, const Canvas& canvas, int first_row, Canvas* copy) {
+void convert_block_rgb565(PanelRow* block, const Canvas& canvas, int first_row) {
     for (int group = 0; group < canvas_height; group += 8) {
         const int y0 = std::min(group, canvas_height - 8);
         for (int c = 0; c < block_rows; c += 4) {
@@ -131,10 +131,6 @@ void convert_block_rgb565(PanelRow* block, const Canvas& canvas, int first_row, 
                 const std::size_t at = static_cast<std::size_t>(y0 + 2 * k) * canvas_width + first_row + c;
                 const u32x4 upper = load4(canvas.data() + at), lower = load4(canvas.data() + at + canvas_width);
                 words[3 - k] = rgb565_low(lower) | rgb565_high(upper);
-                if (copy) {
-                    std::memcpy(copy->data() + at, &upper, sizeof upper);
-                    std::memcpy(copy->data() + at + canvas_width, &lower, sizeof lower);
-                }
             }
             transpose(words[0], words[1], words[2], words[3]);
             for (int j = 0; j < 4; ++j) std::memcpy(&block[c + j][canvas_height - 8 - y0], &words[j], sizeof words[j]);
@@ -211,17 +207,17 @@ std::uint64_t changed_blocks(const Canvas& canvas, Canvas& last) {
 
 // A forced frame converts straight into the shadow and copies whole blocks of rows to the
 // device; otherwise each converted row is compared with its shadow first.
-void present_block(Framebuffer& fb, const Canvas& canvas, int block, std::size_t row_bytes, bool bulk, Canvas* copy) {
+void present_block(Framebuffer& fb, const Canvas& canvas, int block, std::size_t row_bytes, bool bulk) {
     const int first_row = block * block_rows;
     if (bulk) {
         std::uint8_t* shadow = fb.shadow_rows.get() + static_cast<std::size_t>(first_row) * row_bytes;
-        convert_block_rgb565(reinterpret_cast<PanelRow*>(shadow), canvas, first_row, copy);
+        convert_block_rgb565(reinterpret_cast<PanelRow*>(shadow), canvas, first_row);
         std::memcpy(fb.map + static_cast<std::size_t>(first_row) * row_bytes, shadow, block_rows * row_bytes);
         fb.rows_written += block_rows;
         return;
     }
     PanelBlock converted;
-    convert_block_rgb565(converted.data(), canvas, first_row, copy);
+    convert_block_rgb565(converted.data(), canvas, first_row);
     for (int i = 0; i < block_rows; ++i) flush_row(fb, first_row + i, converted[i].data(), row_bytes);
 }
 
@@ -235,11 +231,12 @@ void present_qualified(Framebuffer& fb, const Canvas& canvas, std::size_t row_by
     const bool mapped = every_row_mapped(fb);
     const bool detect = fb.last_canvas && fb.last_canvas_shown && !fb.force_full && mapped;
     const std::uint64_t changed = detect ? changed_blocks(canvas, *fb.last_canvas) : ~0ull;
-    // Without detection every block is converted, and the canvas is kept on the way.
-    Canvas* copy = detect ? nullptr : fb.last_canvas.get();
     const bool bulk = fb.force_full && rows_contiguous(fb);
     for (int b = 0; b < block_count; ++b)
-        if (changed >> b & 1) present_block(fb, canvas, b, row_bytes, bulk, copy);
+        if (changed >> b & 1) present_block(fb, canvas, b, row_bytes, bulk);
+    // Without detection every block was converted; the canvas is kept in one straight copy
+    // afterwards, which costs less than storing it a column block at a time on the way.
+    if (!detect && fb.last_canvas) *fb.last_canvas = canvas;
     if (fb.last_canvas) fb.last_canvas_shown = mapped;
 }
 

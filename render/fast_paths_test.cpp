@@ -9,6 +9,7 @@
 #include "render/assets.h"
 #include "render/blit.h"
 #include "render/fused.h"
+#include "render/rgb_bytes.h"
 #include "render/render_test_support.h"
 #include "render/scene_parts.h"
 
@@ -80,6 +81,23 @@ TEST(FastPaths, FusedMultiplyAddRoundsOnceLikeTheLibrary) {
         if (got != got && want != want) continue;  // NaN either way
         ASSERT_EQ(std::bit_cast<std::uint32_t>(got), std::bit_cast<std::uint32_t>(want)) << a << " " << b << " " << c;
     }
+}
+
+// Every length up to a few blocks past sixteen pixels and a whole canvas, from unaligned
+// starts, with random top bytes; nothing past the 3 * count bytes may be written.
+TEST(FastPaths, RgbBytesMatchPixelByPixel) {
+    std::mt19937 rng(17);
+    Pixels pixels(canvas_pixel_count + 3);
+    for (std::uint32_t& p : pixels) p = static_cast<std::uint32_t>(rng());
+    for (auto path : {&rgb_bytes, &rgb_bytes_by_words, has_byte_shuffle() ? &rgb_bytes_shuffled : &rgb_bytes})
+        for (std::size_t count = 0; count <= canvas_pixel_count; count += count < 70 ? 1 : canvas_pixel_count - 70) {
+            const std::size_t first = count % 3;
+            std::vector<std::uint8_t> want(3 * count + 8, 0xA5), got(want);
+            for (std::size_t i = 0; i < count; ++i)
+                for (int c = 0; c < 3; ++c) want[3 * i + c] = static_cast<std::uint8_t>(pixels[first + i] >> (16 - 8 * c));
+            path(pixels.data() + first, count, got.data());
+            ASSERT_EQ(got, want) << count;
+        }
 }
 
 }  // namespace
