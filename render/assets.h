@@ -1,7 +1,8 @@
 #pragma once
-// The compiled-in art: a table of 120 sprites addressed by fixed index, and three
-// larger images. All pixels are premultiplied ARGB, generated at build time from the
-// drawing code under render/art/.
+// The compiled-in art: a table of 120 sprites addressed by fixed index, and two larger
+// images. All pixels are premultiplied ARGB, generated at build time from the drawing code
+// under render/art/ and unpacked as the program starts. The backdrop is only ever copied,
+// from its canvas forms (render/art_data.h).
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -29,7 +30,6 @@ inline constexpr int pause_button_sprite = 119;
 inline constexpr std::uint32_t glyph_colour = 0x144048;
 
 extern const std::array<Sprite, sprite_count> sprite_table;
-extern const Sprite backdrop_image;   // 640 x 158, opaque
 extern const Sprite ground_strip;     // 404 x 14, opaque
 extern const Sprite pipe_body_image;  // 36 x 172, columns 0, 1, 34, 35 transparent
 
