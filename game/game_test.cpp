@@ -70,7 +70,7 @@ TEST(Game, TapsAndPausesFollowThePhase) {
     while (game.phase == GamePhase::dying) game.step(), ++steps;
     EXPECT_EQ(std::tuple(steps, game.bird_y), std::tuple(104, 148.0));
     game.boost();
-    EXPECT_EQ(std::tuple(game.phase, game.score, game.best), std::tuple(GamePhase::ready, 0, 3));
+    EXPECT_EQ(std::tuple(game.phase, game.score, game.best, game.bird_y), std::tuple(GamePhase::ready, 0, 3, 79.0));
     game.boost();
     EXPECT_EQ(std::tuple(game.phase, game.bird_vy, game.bird_tilt), std::tuple(GamePhase::running, -128.0, 20.0));
 }

@@ -68,10 +68,11 @@ TEST(HostStreamInput, EachLineIsCheckedAgainstTheContactRules) {
         {"CONTACT 5 1 320 86 7\n", 0, invalid}, {"contact 5 1 320 86\n", 0, invalid}, {"CONTACT 5 1 320\n", 0, invalid},
         {"CONTACT 9223372036854775808 1 0 0\n", 0, invalid},
         {"CONTACT 0 -9223372036854775808 0 0\n", 0, invalid},
-        // Bytes outside the printable range and a 96th character fail before any line feed.
+        // Bytes outside the printable range (which ends at '~') and a 96th character fail before any
+        // line feed.
         {"CONTACT 0 1 320 86\r\n", 0, bounds},
         {std::string("CONTACT 0 1 320 86\0\n", 20), 0, bounds},
-        {"CONTACT 0 1 320 86\x7f\n", 0, bounds},
+        {"CONTACT 0 1 320 86\x7f\n", 0, bounds}, {"CONTACT 0 1 320 86~\n", 0, invalid},
         {"CONTACT 0 1 320 86\xc3\xa9\n", 0, bounds},
         {padded_line(95), 0, "1 320 86 @0, open"},
         {padded_line(96), 0, bounds},

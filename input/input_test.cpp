@@ -149,5 +149,16 @@ TEST(TouchDevice, DecodesSingleTouchReports) {
     EXPECT_EQ(reports_of({down, report}, Then::the_end), "0,0 ended after 2");
 }
 
+// A node that is not an event device is refused, and its descriptor goes with it.
+TEST(TouchDevice, RefusesANodeThatIsNoEventDevice) {
+    TouchDevice touch;
+    const int next_free = dup(0);
+    close(next_free);
+    EXPECT_EQ(touch.open("/dev/null", 172, 640), -1);
+    const int reused = dup(0);
+    EXPECT_EQ(reused, next_free);
+    close(reused);
+}
+
 }  // namespace
 }  // namespace skimbo
