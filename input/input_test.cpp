@@ -48,7 +48,7 @@ TEST(GestureTracker, ANewContactIsClassifiedByCornerEdgesIncluded) {
 }
 
 // A contact raises only on its touch-down, wherever it wanders after; one that leaves the exit
-// corner is spent until the finger lifts. The hold's timing shows in the golden replayed session.
+// corner is spent until the finger lifts, one that stays in it holds on. The hold's timing shows in the golden replayed session.
 TEST(GestureTracker, AContactRaisesOnlyOnItsTouchDown) {
     for (auto [x, y] : {std::pair{320, 86}, {620, 10}, {10, 10}}) {
         Tracked t;
@@ -62,6 +62,9 @@ TEST(GestureTracker, AContactRaisesOnlyOnItsTouchDown) {
         t.tick(10200);
         EXPECT_EQ(t.take(), Actions{Action::ExitGesture}) << x;
     }
+    Tracked still;  // a finger that shifts inside the exit corner keeps its hold
+    still.down(10, 10, 0), still.down(43, 39, 600), still.tick(1200);
+    EXPECT_EQ(still.take(), Actions{Action::ExitGesture});
 }
 
 // The replay's events as "t down x y" joined by "; ", or the failure's message.

@@ -133,6 +133,7 @@ TEST_F(DeviceE2E, BringUpRefusesAllButTheQualifiedDevices) {
         {"no screen info", [](EmuDevices& e) { e.panel_info_fails = true; }, {}, {"fb: FBIOGET_*SCREENINFO: Invalid argument", fb_refused}},
         {"24 bits", [](EmuDevices& e) { e.bpp = 24, e.xres = 1280; }, {}, {"fb: unsupported bpp 24", fb_refused}},
         {"too wide", [](EmuDevices& e) { e.xres = 1025; }, {}, {"fb: unsupported geometry 1025x640", fb_refused}},
+        {"one column", [](EmuDevices& e) { e.xres = 1; }, {}, unqualified},
         {"no mapping", [](EmuDevices& e) { e.panel_mmap_fails = true; }, {}, {"fb: mmap: Cannot allocate memory", fb_refused}},
         {"landscape", [](EmuDevices& e) { e.xres = 640, e.yres = 172, e.line_length = 1280; }, {}, unqualified},
         {"32 bits", [](EmuDevices& e) { e.bpp = 32, e.line_length = 688, e.red = {16, 8}, e.green = {8, 8}, e.blue = {0, 8}; }, {}, unqualified},
