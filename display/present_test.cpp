@@ -4,7 +4,9 @@
 #include "display/present.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <memory>
@@ -104,6 +106,17 @@ TEST(Present, OnlyRowsThatChangedAreWrittenAfterTheFirstFrame) {
     }
     EXPECT_EQ(panel.fb.frames_presented, 6u);
     EXPECT_EQ(panel.fb.rows_written, 643u);
+}
+
+// A closed record holds nothing: closing it again leaves alone the descriptor that took its number.
+TEST(Present, AClosedPanelClosesNothingAgain) {
+    MemoryPanel panel;
+    panel.fb.fd = dup(2);
+    fb_close(panel.fb);
+    const int reused = dup(2);
+    fb_close(panel.fb);
+    EXPECT_NE(fcntl(reused, F_GETFD), -1);
+    close(reused);
 }
 
 }  // namespace
