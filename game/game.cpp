@@ -24,14 +24,12 @@ constexpr double tilt_floor = -90;
 constexpr double knock_vy = 67.2;
 
 constexpr double bird_half_height = 10;
-constexpr double bird_left = 137;
 constexpr double bird_right = 163;
 constexpr double bird_centre_x = 150;
 constexpr double ceiling_y = 0;
 constexpr double ground_y = 158;
 constexpr double resting_y = ground_y - bird_half_height;
 
-constexpr double pipe_width = 36;
 constexpr double gap_half = 34;
 constexpr double first_pipe_x = 420;
 constexpr double pipe_spacing = 180;
@@ -110,7 +108,7 @@ bool Game::collides() const {
     double bottom = bird_y + bird_half_height;
     if (top <= ceiling_y || bottom >= ground_y) return true;
     for (const Pipe& pipe : pipes) {
-        bool overlaps = pipe.x <= bird_right && pipe.x + pipe_width >= bird_left;
+        bool overlaps = pipe.x <= bird_right && pipe.x + Pipe::width >= bird_left;
         if (overlaps && (pipe.gap_y - gap_half >= top || pipe.gap_y + gap_half <= bottom)) return true;
     }
     return false;
@@ -165,7 +163,7 @@ void Game::step_running() {
         return;
     }
     for (Pipe& pipe : pipes) {
-        double centre = pipe.x + pipe_width / 2;
+        double centre = pipe.x + Pipe::width / 2;
         if (!pipe.scored && centre <= bird_centre_x && centre + scroll_per_tick > bird_centre_x) {
             pipe.scored = true;
             score += 1;
@@ -173,7 +171,7 @@ void Game::step_running() {
         }
     }
     for (Pipe& pipe : pipes) {
-        if (pipe.x + pipe_width >= 0) continue;
+        if (pipe.x + Pipe::width >= 0) continue;
         double rightmost = pipes[0].x;
         for (const Pipe& other : pipes) rightmost = std::max(rightmost, other.x);
         double gap = next_gap();

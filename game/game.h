@@ -13,12 +13,16 @@ const char* phase_name(std::uint32_t code);
 inline const char* phase_name(GamePhase phase) { return phase_name(static_cast<std::uint32_t>(phase)); }
 
 struct Pipe {
+    static constexpr double width = 36;
+
     double x = 0;       // left edge; the pipe spans x .. x+36
     double gap_y = 0;   // centre of the 68 px opening
     bool scored = false;
 };
 
 struct Game {
+    static constexpr double bird_left = 137;  // the bird's column: its left edge
+
     GamePhase phase = GamePhase::ready;
     GamePhase resume_phase = GamePhase::ready;
     double bird_y = 79;

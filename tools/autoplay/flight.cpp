@@ -20,15 +20,11 @@ constexpr long search_budget = 20000;
 // their future as far as the pipes are concerned.
 constexpr double height_buckets_per_px = 4;
 
-// The game's geometry: the bird's left edge and the width of a pipe.
-constexpr double bird_left = 137;
-constexpr double pipe_width = 36;
-
 // The first pipe whose right edge the bird has not yet passed.
 const Pipe& next_pipe(const Game& game) {
     const Pipe* next = nullptr;
     for (const Pipe& pipe : game.pipes)
-        if (pipe.x + pipe_width >= bird_left && (!next || pipe.x < next->x)) next = &pipe;
+        if (pipe.x + Pipe::width >= Game::bird_left && (!next || pipe.x < next->x)) next = &pipe;
     return next ? *next : game.pipes[0];
 }
 
