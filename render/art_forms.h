@@ -1,8 +1,8 @@
 #pragma once
-// What the art generator and the renderer agree on about the forms the art is stored in
-// besides its plain pixels: the colours the world is composed with, so that the generator can
-// compose the still parts of a frame ahead of time exactly as the renderer would, and the
-// clear border of the bird frames.
+// The forms the art takes besides its plain pixels, built once as the program starts
+// (render/assets.cpp): the colours the still parts of a frame are composed with, so that they
+// can be composed ahead of time exactly as the renderer would, and the clear border of the
+// bird frames.
 #include <cstdint>
 
 #include "render/blend.h"
