@@ -24,7 +24,7 @@ test: build
 
 # Cross-builds the program and every test for AArch64 into build-arm64 and runs the tests
 # under qemu-aarch64-static (see docs/sandbox.md for what the emulator cannot run).
-.PHONY: arm64 package package-arm64 test-package
+.PHONY: arm64 package package-arm64 test-package test-kiosk
 test-arm64: arm64
 	ctest --test-dir build-arm64 --output-on-failure -j $(JOBS)
 
@@ -51,6 +51,12 @@ package-arm64: arm64
 test-package: package package-arm64
 	@tools/ensure-deps lintian man-db
 	packaging/package_test.sh $(BUILD) build-arm64
+
+# The device's package on a real kernel: Debian's arm64 kernel in qemu-system-aarch64 with a
+# framebuffer panel and a uinput touch screen, the suite of tests/kiosk/ run inside. The
+# kernel, busybox and the kernel headers are fetched from the archive into build-kiosk/debs.
+test-kiosk: package-arm64
+	tests/kiosk/run build-arm64
 
 DEMO_REPLAY := $(BUILD)/demo.replay
 DEMO_CAPTURES := $(BUILD)/demo-captures
