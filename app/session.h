@@ -4,7 +4,7 @@
 namespace skimbo {
 
 // The seed of a session started without --seed, from its process id and the monotonic
-// clock: always one that --seed accepts (1 to max_seed), so the session can be played again.
+// clock: always one that --seed accepts (1 to 2147483647), so the session can be played again.
 std::uint32_t derive_seed(std::uint32_t pid, std::uint32_t now_ms);
 
 // Runs one whole session from the command line to the exit line; returns the exit status:
