@@ -125,6 +125,27 @@ TEST_F(DeviceE2E, ThePanelShowsThePausedScreenUntilTheTouchScreenGoesAway) {
                                       "touch close", "panel munmap 220160", "panel close"}));
 }
 
+// The kernel passes on only the axes that changed. The session before ended by the exit hold at
+// panel (171, 20); at x 171 the pause corner pauses, from the device's position at the start and
+// again after a gap of dropped events. Only the last touch, away from the corners, is a tap.
+TEST_F(DeviceE2E, TouchesStartFromWhereTheDeviceStands) {
+    EmuDevices described;
+    described.axes[0].value = 171, described.axes[1].value = 20;
+    EmuSession devices(described);
+    const input_event report{{}, EV_SYN, SYN_REPORT, 0}, down{{}, EV_KEY, BTN_TOUCH, 1}, up{{}, EV_KEY, BTN_TOUCH, 0};
+    const input_event pause_corner{{}, EV_ABS, ABS_Y, 620}, dropped{{}, EV_SYN, SYN_DROPPED, 0}, lost{{}, EV_ABS, ABS_Y, 300};
+    devices.send({pause_corner, down, report, up, report});
+    ProgramRun run = ProgramRun::start(device_play());
+    ASSERT_TRUE(run.wait_for("state=")) << run.err;
+    devices.send({dropped, lost, up, report, pause_corner, down, report, up, report});
+    devices.touch(100, 300);
+    ASSERT_TRUE(run.wait_for("input tap")) << run.err;
+    kill(run.pid, SIGTERM);
+    EXPECT_EQ(run.finish(), 11);
+    EXPECT_EQ(run.messages("input "), Lines{"input tap phase=running score=0"});
+    EXPECT_EQ(run.messages("state=").at(0), "state=paused score=0 best=0 y=79.00");
+}
+
 TEST_F(DeviceE2E, BringUpRefusesAllButTheQualifiedDevices) {
     const Lines unqualified = {"failure: unqualified framebuffer geometry/format"}, plays = {touch_line()};
     const std::string fb_refused = "failure: framebuffer ownership/open";
@@ -152,7 +173,7 @@ TEST_F(DeviceE2E, BringUpRefusesAllButTheQualifiedDevices) {
         // The name is device data shown in a log line: cut to 63 bytes and kept on one line.
         {"odd name, no ranges", [](EmuDevices& e) { std::strcpy(e.touch_name, "evil\npanel\x1b"), e.axis_count = 0; }, {},
          {touch_line("evil?panel?")}},
-        {"long name, ranges", [](EmuDevices& e) { std::memset(e.touch_name, 'n', 100), e.axes[0] = {ABS_X, 5, 170}, e.axes[1].maximum = 700; },
+        {"long name, ranges", [](EmuDevices& e) { std::memset(e.touch_name, 'n', 100), e.axes[0].minimum = 5, e.axes[0].maximum = 170, e.axes[1].maximum = 700; },
          {}, {touch_line(std::string(63, 'n'), "5..170 raw_y=0..700")}},
         {"empty bit fields", [](EmuDevices& e) { e.red = e.green = e.blue = {0, 0}; }, {}, plays},
         {"more device memory", [](EmuDevices& e) { e.smem_len = 300000; }, {}, plays},

@@ -34,8 +34,12 @@ EmuSession::~EmuSession() {
 }
 
 void EmuSession::touch(int x, int y) {
-    const input_event report[] = {{{}, EV_ABS, ABS_X, x}, {{}, EV_ABS, ABS_Y, y}, {{}, EV_KEY, BTN_TOUCH, 1}, {{}, EV_SYN, SYN_REPORT, 0}};
-    if (write(touch_writer, report, sizeof report) != sizeof report) throw std::runtime_error("touch queue full");
+    send({{{}, EV_ABS, ABS_X, x}, {{}, EV_ABS, ABS_Y, y}, {{}, EV_KEY, BTN_TOUCH, 1}, {{}, EV_SYN, SYN_REPORT, 0}});
+}
+
+void EmuSession::send(const std::vector<input_event>& events) {
+    const auto bytes = static_cast<ssize_t>(events.size() * sizeof(input_event));
+    if (write(touch_writer, events.data(), static_cast<std::size_t>(bytes)) != bytes) throw std::runtime_error("touch queue full");
 }
 
 void EmuSession::unplug() {
