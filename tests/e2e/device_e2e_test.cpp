@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "tests/e2e/program_run.h"
 #include "tests/emu/emu_devices.h"
@@ -144,6 +145,45 @@ TEST_F(DeviceE2E, TouchesStartFromWhereTheDeviceStands) {
     EXPECT_EQ(run.finish(), 11);
     EXPECT_EQ(run.messages("input "), Lines{"input tap phase=running score=0"});
     EXPECT_EQ(run.messages("state=").at(0), "state=paused score=0 best=0 y=79.00");
+}
+
+// The example supervisor under dash, on a panel that breaks and is mended twice: failures wait
+// 1 s, then 2 s (the longest here); the session the player ends by the exit hold is followed at
+// once by the next, and resets the wait; SIGTERM ends the session in play, then the supervisor.
+// Every session has a working directory of its own, removed with its log afterwards.
+TEST_F(DeviceE2E, TheExampleSupervisorPlaysSessionsBackToBack) {
+    EmuDevices broken, mended;
+    broken.panel_present = false;
+    EmuSession devices(broken);
+    const std::string base = scratch.path;
+    ProgramRun supervisor = ProgramRun::start_command({"/usr/bin/env", "KIOSK_PROGRAM=" + std::string(program_path), "KIOSK_BASE=" + base,
+                                                       "KIOSK_BACKOFF_MAX=2", "dash", SKIMBO_SOURCE_DIR "/examples/kiosk-supervisor", "--seed", "5"});
+    const auto plays = [&](int session) {
+        const std::string log = base + "/session-" + std::to_string(session) + ".log";
+        for (int wait = 0; wait < 1000 && read_file(log).find("first frame presented") == std::string::npos; ++wait) usleep(20000);
+        return read_file(log).find("first frame presented") != std::string::npos;
+    };
+    ASSERT_TRUE(supervisor.wait_for("next session in 2 s")) << supervisor.err;
+    devices.describe(mended);
+    devices.touch(171, 0);
+    ASSERT_TRUE(plays(3)) << supervisor.err;
+    devices.describe(broken);
+    ASSERT_TRUE(supervisor.wait_for("session 4 ended")) << supervisor.err;
+    devices.describe(mended);
+    ASSERT_TRUE(plays(5)) << supervisor.err;
+    kill(supervisor.pid, SIGTERM);
+    EXPECT_EQ(supervisor.finish(), 0);
+    Lines expected;
+    const std::string failed = "status 21, startup-or-runtime-error";
+    for (auto [session, end, wait] : {std::tuple{1, failed, 1}, {2, failed, 2}, {3, "status 0, exit-gesture", 0}, {4, failed, 1}, {5, "status 11, sigterm", 0}}) {
+        const std::string at = "kiosk-supervisor: session " + std::to_string(session);
+        expected.insert(expected.end(), {at + " starts in " + base + "/session-" + std::to_string(session), at + " ended: " + end});
+        if (wait) expected.push_back("kiosk-supervisor: failed; next session in " + std::to_string(wait) + " s");
+    }
+    expected.push_back("kiosk-supervisor: stopped");
+    EXPECT_EQ(supervisor.messages("kiosk-supervisor: "), expected);
+    EXPECT_EQ(supervisor.messages("sandbox: ").size(), 2u);
+    EXPECT_TRUE(std::filesystem::is_empty(base));
 }
 
 TEST_F(DeviceE2E, BringUpRefusesAllButTheQualifiedDevices) {

@@ -42,6 +42,7 @@ struct EmuSession {
 
     explicit EmuSession(const EmuDevices& devices = {});
     ~EmuSession();
+    void describe(const EmuDevices& devices);  // the devices that the next opens find
     void touch(int x, int y);  // queues a report: a finger at panel pixel (x, y)
     void send(const std::vector<input_event>& events);  // queues events as the kernel passes them on
     void unplug();             // from now on the touch screen's reads fail with ENODEV

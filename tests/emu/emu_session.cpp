@@ -15,7 +15,7 @@ namespace skimbo::emu {
 
 EmuSession::EmuSession(const EmuDevices& devices) {
     const std::string& dir = this->dir.path;
-    std::ofstream(dir + "/devices").write(reinterpret_cast<const char*>(&devices), sizeof devices);
+    describe(devices);
     const std::uint64_t rows = std::uint64_t{devices.yres} + devices.yoffset;
     std::ofstream(dir + "/panel") << std::string(std::max<std::uint64_t>(rows * devices.line_length, devices.smem_len), '\xA5');
     // Held open for writing, so that an empty queue reads as nothing yet, not as the end.
@@ -31,6 +31,10 @@ EmuSession::EmuSession(const EmuDevices& devices) {
 EmuSession::~EmuSession() {
     for (const char* name : {directory_variable, "LD_PRELOAD", "ASAN_OPTIONS"}) unsetenv(name);
     unplug();
+}
+
+void EmuSession::describe(const EmuDevices& devices) {
+    std::ofstream(dir.path + "/devices").write(reinterpret_cast<const char*>(&devices), sizeof devices);
 }
 
 void EmuSession::touch(int x, int y) {
