@@ -35,11 +35,6 @@ void install_signal_handlers() {
     std::signal(SIGHUP, request_stop);
 }
 
-std::uint32_t derive_seed() {
-    std::uint32_t pid = static_cast<std::uint32_t>(getpid());
-    return pid * 0x9E3779B1u ^ monotonic_ms();
-}
-
 std::uint32_t virtual_ms(std::uint64_t frames) { return static_cast<std::uint32_t>(frames * 1000 / 60); }
 
 // Sleeps whole milliseconds, resuming after a signal unless a stop was requested.
@@ -80,7 +75,7 @@ struct Session {
 
 void Session::start(int argc, const char* const* argv) {
     Options options = parse_options(argc, argv);
-    if (options.seed == 0) options.seed = derive_seed();
+    if (options.seed == 0) options.seed = derive_seed(static_cast<std::uint32_t>(getpid()), monotonic_ms());
     log_line("HELLO korvel-skimbo 1.0.0 upstream=Aerowinger native=640x172 rotation=270 seed=%u", options.seed);
     install_signal_handlers();
     virtual_clock = options.virtual_clock;
@@ -182,6 +177,13 @@ void Session::finish() {
 }
 
 }  // namespace
+
+std::uint32_t derive_seed(std::uint32_t pid, std::uint32_t now_ms) {
+    // The mix spreads neighbouring pids apart; folding it onto 1..max_seed keeps it a seed
+    // that the command line takes back.
+    const std::uint32_t mix = pid * 0x9E3779B1u ^ now_ms;
+    return mix % max_seed + 1;
+}
 
 int run_session(int argc, const char* const* argv) {
     // Before the first log line: a log reader or a host that went away shows up as a failed

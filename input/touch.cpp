@@ -78,6 +78,7 @@ int TouchDevice::open(const char* path, int out_width, int out_height) {
     evdev = 1;
     read_name();
     read_ranges(abs_bits);
+    read_position();
 
     if (ioctl(fd, EVIOCGRAB, 1) < 0) {
         log_keeping_errno("touch: EVIOCGRAB required: %s", std::strerror(errno));
@@ -116,6 +117,16 @@ void TouchDevice::read_ranges(std::uint64_t abs_bits) {
     }
 }
 
+// The kernel sends an axis only when its value changes, so the position starts from the values
+// the device holds now: from zero, a finger where the last one lifted (the exit hold at the
+// panel's edge) would land elsewhere. The finger's down state is not taken over: a contact
+// begins with a touch-down seen here, so a finger still down from before acts only once lifted.
+void TouchDevice::read_position() {
+    input_absinfo info{};
+    if (ioctl(fd, EVIOCGABS(ABS_X), &info) == 0) st_x = info.value;
+    if (ioctl(fd, EVIOCGABS(ABS_Y), &info) == 0) st_y = info.value;
+}
+
 // One event per read: the kernel delivers whole 24-byte records, so any other count means the
 // node is not behaving as an evdev device and is treated as failed.
 int TouchDevice::read_report() {
@@ -149,10 +160,11 @@ int TouchDevice::decode_event(std::uint16_t type, std::uint16_t code, std::int32
 }
 
 // After dropped events the state cannot be trusted: the gap closes with an empty report, which
-// the pump turns into a release, and tracking starts afresh.
+// the pump turns into a release, and tracking starts afresh from the device's position.
 int TouchDevice::complete_report() {
     if (syn_dropped) {
         reset_contacts();
+        read_position();
         return 1;
     }
     contact_count = st_down ? 1 : 0;

@@ -54,6 +54,8 @@ private:
     int complete_report();
     void read_name();
     void read_ranges(std::uint64_t abs_bits);
+    // Takes the device's current ABS_X and ABS_Y into st_x and st_y; a failed query leaves them.
+    void read_position();
 };
 
 }  // namespace skimbo

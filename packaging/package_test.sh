@@ -33,6 +33,7 @@ for deb in "$native/korvel-skimbo_1.0.0_amd64.deb" "$arm64/korvel-skimbo_1.0.0_a
     check dpkg-deb -x "$deb" "$root"
     check lintian --fail-on error,warning "$deb"
     check manual_renders "$root"
+    check test -x "$root/usr/share/doc/korvel-skimbo/examples/kiosk-supervisor"
 done
 check static_without_depends "$arm64/korvel-skimbo_1.0.0_arm64.deb" "$scratch/korvel-skimbo_1.0.0_arm64/usr/bin/korvel-skimbo"
 check plays_example "$scratch/korvel-skimbo_1.0.0_amd64"

@@ -53,7 +53,7 @@ constexpr auto table = std::to_array<OptionSpec>({
     {"--workdir", OptionValue::text, &Options::workdir},
     {"--replay", OptionValue::text, &Options::replay_path},
     {"--capture-dir", OptionValue::text, &Options::capture_dir},
-    {"--seed", OptionValue::number, &Options::seed, 1, int32_max},
+    {"--seed", OptionValue::number, &Options::seed, 1, max_seed},
     {"--exit-after", OptionValue::number, &Options::exit_after_ms, 1, 900000},
 });
 

@@ -31,6 +31,10 @@ struct Options {
     std::uint32_t exit_after_ms = 0;  // 0: no limit
 };
 
+// The largest seed --seed accepts: a seed is a positive signed 32-bit number. A derived seed
+// lies in the same range, so that every session the log reports can be played again.
+inline constexpr std::uint32_t max_seed = 2147483647;
+
 // What follows an option's name on the command line.
 enum class OptionValue { none, text, number };
 

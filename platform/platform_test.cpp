@@ -69,6 +69,8 @@ TEST(Options, CommandLineTable) {
         {{"--headless", "--mode", "play", "--mode", "demo"}, unqualified},  // the last value counts
         {{"--headless", "--seed", "7x"}, numeric},  // numbers are whole decimal numbers
         {{"--headless", "--seed", ""}, numeric},
+        {{"--headless", "--seed", " \t+07"}, "ok"},  // white space may lead, never trail
+        {{"--headless", "--seed", "7 "}, numeric},
         {{"--headless", "--seed=5"}, "unknown option: --seed=5"},
         {{"--headless", "--seed"}, "missing option value"},
         {{"--workdir", "--headless"}, device},  // the option's value, whatever it looks like

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "tests/e2e/program_run.h"
 #include "tests/emu/emu_devices.h"
@@ -125,6 +126,68 @@ TEST_F(DeviceE2E, ThePanelShowsThePausedScreenUntilTheTouchScreenGoesAway) {
                                       "touch close", "panel munmap 220160", "panel close"}));
 }
 
+// The kernel passes on only the axes that changed. The session before ended by the exit hold at
+// panel (171, 20); at x 171 the pause corner pauses, from the device's position at the start and
+// again after a gap of dropped events. Only the last touch, away from the corners, is a tap.
+TEST_F(DeviceE2E, TouchesStartFromWhereTheDeviceStands) {
+    EmuDevices described;
+    described.axes[0].value = 171, described.axes[1].value = 20;
+    EmuSession devices(described);
+    const input_event report{{}, EV_SYN, SYN_REPORT, 0}, down{{}, EV_KEY, BTN_TOUCH, 1}, up{{}, EV_KEY, BTN_TOUCH, 0};
+    const input_event pause_corner{{}, EV_ABS, ABS_Y, 620}, dropped{{}, EV_SYN, SYN_DROPPED, 0}, lost{{}, EV_ABS, ABS_Y, 300};
+    devices.send({pause_corner, down, report, up, report});
+    ProgramRun run = ProgramRun::start(device_play());
+    ASSERT_TRUE(run.wait_for("state=")) << run.err;
+    devices.send({dropped, lost, up, report, pause_corner, down, report, up, report});
+    devices.touch(100, 300);
+    ASSERT_TRUE(run.wait_for("input tap")) << run.err;
+    kill(run.pid, SIGTERM);
+    EXPECT_EQ(run.finish(), 11);
+    EXPECT_EQ(run.messages("input "), Lines{"input tap phase=running score=0"});
+    EXPECT_EQ(run.messages("state=").at(0), "state=paused score=0 best=0 y=79.00");
+}
+
+// The example supervisor under dash, on a panel that breaks and is mended twice: failures wait
+// 1 s, then 2 s (the longest here); the session the player ends by the exit hold is followed at
+// once by the next, and resets the wait; SIGTERM ends the session in play, then the supervisor.
+// Every session has a working directory of its own, removed with its log afterwards.
+TEST_F(DeviceE2E, TheExampleSupervisorPlaysSessionsBackToBack) {
+    EmuDevices broken, mended;
+    broken.panel_present = false;
+    EmuSession devices(broken);
+    const std::string base = scratch.path;
+    const Lines command = {"/usr/bin/env", "KIOSK_PROGRAM=" + std::string(program_path), "KIOSK_BASE=" + base, "KIOSK_BACKOFF_MAX=2",
+                           "dash", SKIMBO_SOURCE_DIR "/examples/kiosk-supervisor", "--seed", "5"};
+    ProgramRun supervisor = ProgramRun::start_command(command);
+    const auto plays = [&](int session) {
+        const std::string log = base + "/session-" + std::to_string(session) + ".log";
+        for (int wait = 0; wait < 1000 && read_file(log).find("first frame presented") == std::string::npos; ++wait) usleep(20000);
+        return read_file(log).find("first frame presented") != std::string::npos;
+    };
+    ASSERT_TRUE(supervisor.wait_for("next session in 2 s")) << supervisor.err;
+    devices.describe(mended);
+    devices.touch(171, 0);
+    ASSERT_TRUE(plays(3)) << supervisor.err;
+    devices.describe(broken);
+    ASSERT_TRUE(supervisor.wait_for("session 4 ended")) << supervisor.err;
+    devices.describe(mended);
+    ASSERT_TRUE(plays(5)) << supervisor.err;
+    kill(supervisor.pid, SIGTERM);
+    EXPECT_EQ(supervisor.finish(), 0);
+    Lines expected, confined;
+    const std::string failed = "status 21, startup-or-runtime-error";
+    for (auto [session, end, wait] : {std::tuple{1, failed, 1}, {2, failed, 2}, {3, "status 0, exit-gesture", 0}, {4, failed, 1}, {5, "status 11, sigterm", 0}}) {
+        const std::string at = "kiosk-supervisor: session " + std::to_string(session), workdir = base + "/session-" + std::to_string(session);
+        expected.insert(expected.end(), {at + " starts in " + workdir, at + " ended: " + end});
+        if (wait) expected.push_back("kiosk-supervisor: failed; next session in " + std::to_string(wait) + " s");
+        if (!wait) confined.push_back("sandbox: nice=10 oom=1000 wd=" + workdir + " netns=private uid=65534 nnp=on seccomp=on");
+    }
+    expected.push_back("kiosk-supervisor: stopped");
+    EXPECT_EQ(supervisor.messages("kiosk-supervisor: "), expected);
+    EXPECT_EQ(supervisor.messages("sandbox: "), confined);
+    EXPECT_TRUE(std::filesystem::is_empty(base));
+}
+
 TEST_F(DeviceE2E, BringUpRefusesAllButTheQualifiedDevices) {
     const Lines unqualified = {"failure: unqualified framebuffer geometry/format"}, plays = {touch_line()};
     const std::string fb_refused = "failure: framebuffer ownership/open";
@@ -152,7 +215,7 @@ TEST_F(DeviceE2E, BringUpRefusesAllButTheQualifiedDevices) {
         // The name is device data shown in a log line: cut to 63 bytes and kept on one line.
         {"odd name, no ranges", [](EmuDevices& e) { std::strcpy(e.touch_name, "evil\npanel\x1b"), e.axis_count = 0; }, {},
          {touch_line("evil?panel?")}},
-        {"long name, ranges", [](EmuDevices& e) { std::memset(e.touch_name, 'n', 100), e.axes[0] = {ABS_X, 5, 170}, e.axes[1].maximum = 700; },
+        {"long name, ranges", [](EmuDevices& e) { std::memset(e.touch_name, 'n', 100), e.axes[0].minimum = 5, e.axes[0].maximum = 170, e.axes[1].maximum = 700; },
          {}, {touch_line(std::string(63, 'n'), "5..170 raw_y=0..700")}},
         {"empty bit fields", [](EmuDevices& e) { e.red = e.green = e.blue = {0, 0}; }, {}, plays},
         {"more device memory", [](EmuDevices& e) { e.smem_len = 300000; }, {}, plays},

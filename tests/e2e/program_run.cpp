@@ -26,9 +26,7 @@ void close_fd(int& fd) {
 }
 
 // In the child: the pipes become descriptors 0-2, and nothing else of ours stays open.
-[[noreturn]] void exec_program(std::vector<std::string> args, int in, int out, int err) {
-    args.insert(args.begin(), SKIMBO_PROGRAM);
-    if (!test_env::emulator.empty()) args.emplace(args.begin(), test_env::emulator);
+[[noreturn]] void exec_command(std::vector<std::string> args, int in, int out, int err) {
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -54,14 +52,22 @@ bool collect(ProgramRun& run, int timeout_ms) {
 
 }  // namespace
 
-ProgramRun ProgramRun::start(const std::vector<std::string>& args, const std::string& stderr_path) {
+const char* const program_path = SKIMBO_PROGRAM;
+
+ProgramRun ProgramRun::start(std::vector<std::string> args, const std::string& stderr_path) {
+    args.insert(args.begin(), program_path);
+    if (!test_env::emulator.empty()) args.emplace(args.begin(), test_env::emulator);
+    return start_command(args, stderr_path);
+}
+
+ProgramRun ProgramRun::start_command(const std::vector<std::string>& command, const std::string& stderr_path) {
     signal(SIGPIPE, SIG_IGN);  // a program that is gone shows up as a failed write
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) throw std::runtime_error("pipe");
     if (!stderr_path.empty()) close(err[1]), err[1] = open(stderr_path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     ProgramRun run;
     run.pid = fork();
-    if (run.pid == 0) exec_program(args, in[0], out[1], err[1]);
+    if (run.pid == 0) exec_command(command, in[0], out[1], err[1]);
     close(in[0]), close(out[1]), close(err[1]);
     run.stdin_fd = in[1], run.stdout_fd = out[0], run.stderr_fd = err[0];
     if (!stderr_path.empty()) close_fd(run.stderr_fd);

@@ -16,7 +16,9 @@ struct ProgramRun {
     int status = -1;       // the exit status once finished; 128 + N after signal N
 
     // Starts the program; with stderr_path its standard error goes to the end of that file.
-    static ProgramRun start(const std::vector<std::string>& args, const std::string& stderr_path = "");
+    static ProgramRun start(std::vector<std::string> args, const std::string& stderr_path = "");
+    // Starts another command, its path first, in the same way.
+    static ProgramRun start_command(const std::vector<std::string>& command, const std::string& stderr_path = "");
     ProgramRun() = default;
     ProgramRun(ProgramRun&& other) noexcept;
     ~ProgramRun();  // kills a program that still runs
@@ -32,6 +34,8 @@ struct ProgramRun {
     std::vector<std::string> messages(const std::string& prefix = "") const;
     std::string last_message() const;  // the exit line of a finished session
 };
+
+extern const char* const program_path;  // the program under test
 
 // Runs the program to its end with input on its standard input.
 ProgramRun run_program(const std::vector<std::string>& args, const std::string& input = "");

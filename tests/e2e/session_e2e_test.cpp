@@ -120,6 +120,21 @@ TEST(SessionE2E, SessionsEndOnTheirLimitsOrTheirFirstFailure) {
     }
 }
 
+// The seed a session derives, printed in its HELLO line, plays the same session again.
+TEST(SessionE2E, ADerivedSeedPlaysTheSessionAgain) {
+    const std::string replay = SKIMBO_SOURCE_DIR "/examples/tap-pause-exit.replay";
+    const auto log = [](const ProgramRun& run) {
+        Lines lines = run.messages();
+        std::erase_if(lines, [](const std::string& line) { return line.starts_with("bench "); });
+        return lines;
+    };
+    for (int session = 0; session < 4; ++session) {  // half of all seeds were once refused
+        const Lines derived = log(run_program({"--headless", "--virtual-clock", "--replay", replay}));
+        const std::string seed = derived.at(0).substr(derived[0].rfind("seed=") + 5);
+        EXPECT_EQ(log(run_program({"--headless", "--virtual-clock", "--replay", replay, "--seed", seed})), derived);
+    }
+}
+
 TEST(SessionE2E, EachStopSignalEndsTheSessionWithStatus11) {
     for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
         ProgramRun run = ProgramRun::start({"--headless", "--seed", "3"});

@@ -112,7 +112,7 @@ int touch_ioctl(unsigned long request, void* argument) {
     for (int i = 0; i < d.axis_count; ++i) {
         if (request != static_cast<unsigned long>(EVIOCGABS(d.axes[i].code))) continue;
         input_absinfo info{};
-        info.minimum = d.axes[i].minimum, info.maximum = d.axes[i].maximum;
+        info.value = d.axes[i].value, info.minimum = d.axes[i].minimum, info.maximum = d.axes[i].maximum;
         std::memcpy(argument, &info, sizeof info);
         return 0;
     }
@@ -150,10 +150,17 @@ int ioctl(int fd, unsigned long request, ...) noexcept {
     return libc().ioctl(fd, request, argument);
 }
 
-// The touch screen's FIFO ends when the test unplugs it: from then on, like a removed device.
+// The touch screen's axes stand where the events read so far left them, which is what the
+// kernel answers after the events before. Its FIFO ends when the test unplugs it: from then on,
+// like a removed device.
 ssize_t read(int fd, void* buffer, size_t count) {
     const ssize_t got = libc().read(fd, buffer, count);
-    if (got != 0 || fd < 0 || fd != emu.touch_fd) return got;
+    if (fd < 0 || fd != emu.touch_fd) return got;
+    input_event event{};
+    if (got == sizeof event) std::memcpy(&event, buffer, sizeof event);
+    for (int i = 0; i < emu.d.axis_count && event.type == EV_ABS; ++i)
+        if (emu.d.axes[i].code == event.code) emu.d.axes[i].value = event.value;
+    if (got != 0) return got;
     dprintf(emu.trace_fd, "touch unplug\n");
     return fail(ENODEV);
 }

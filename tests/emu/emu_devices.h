@@ -32,8 +32,8 @@ struct EmuDevices {
     int axis_count = 2;
     struct {
         std::uint32_t code;
-        std::int32_t minimum, maximum;
-    } axes[2] = {{ABS_X, 0, 171}, {ABS_Y, 0, 639}};
+        std::int32_t minimum, maximum, value;  // value: where the axis stands, as an earlier finger left it
+    } axes[2] = {{ABS_X, 0, 171, 0}, {ABS_Y, 0, 639, 0}};
 };
 
 struct EmuSession {
@@ -42,7 +42,9 @@ struct EmuSession {
 
     explicit EmuSession(const EmuDevices& devices = {});
     ~EmuSession();
+    void describe(const EmuDevices& devices);  // the devices that the next opens find
     void touch(int x, int y);  // queues a report: a finger at panel pixel (x, y)
+    void send(const std::vector<input_event>& events);  // queues events as the kernel passes them on
     void unplug();             // from now on the touch screen's reads fail with ENODEV
     std::vector<std::uint8_t> panel_memory() const;  // filled with 0xA5 at the start
     // The device operations in order: "panel open", "panel mmap 220160", "touch grab", ...

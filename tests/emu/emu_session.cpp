@@ -15,7 +15,7 @@ namespace skimbo::emu {
 
 EmuSession::EmuSession(const EmuDevices& devices) {
     const std::string& dir = this->dir.path;
-    std::ofstream(dir + "/devices").write(reinterpret_cast<const char*>(&devices), sizeof devices);
+    describe(devices);
     const std::uint64_t rows = std::uint64_t{devices.yres} + devices.yoffset;
     std::ofstream(dir + "/panel") << std::string(std::max<std::uint64_t>(rows * devices.line_length, devices.smem_len), '\xA5');
     // Held open for writing, so that an empty queue reads as nothing yet, not as the end.
@@ -33,9 +33,17 @@ EmuSession::~EmuSession() {
     unplug();
 }
 
+void EmuSession::describe(const EmuDevices& devices) {
+    std::ofstream(dir.path + "/devices").write(reinterpret_cast<const char*>(&devices), sizeof devices);
+}
+
 void EmuSession::touch(int x, int y) {
-    const input_event report[] = {{{}, EV_ABS, ABS_X, x}, {{}, EV_ABS, ABS_Y, y}, {{}, EV_KEY, BTN_TOUCH, 1}, {{}, EV_SYN, SYN_REPORT, 0}};
-    if (write(touch_writer, report, sizeof report) != sizeof report) throw std::runtime_error("touch queue full");
+    send({{{}, EV_ABS, ABS_X, x}, {{}, EV_ABS, ABS_Y, y}, {{}, EV_KEY, BTN_TOUCH, 1}, {{}, EV_SYN, SYN_REPORT, 0}});
+}
+
+void EmuSession::send(const std::vector<input_event>& events) {
+    const auto bytes = static_cast<ssize_t>(events.size() * sizeof(input_event));
+    if (write(touch_writer, events.data(), static_cast<std::size_t>(bytes)) != bytes) throw std::runtime_error("touch queue full");
 }
 
 void EmuSession::unplug() {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The viewer in a virtual X server, driven as a player would with xdotool: a click taps, P
 # pauses, the window shows exactly the frame the program sent (scaled, or turned as the panel
-# shows it), closing the window or holding Escape ends the session with status 0, and a child
-# that refuses, dies or stalls never hangs the viewer.   usage: view_test.sh BUILD_DIR
+# shows it), closing the window or holding Escape ends the session with status 0, a child
+# that refuses, dies or stalls never hangs the viewer, and with no display there is no window.
+#   usage: view_test.sh BUILD_DIR
 set -euo pipefail
 if [ "${VIEW_TEST_DISPLAY:-}" != started ]; then
   command -v xvfb-run >/dev/null || { echo "view test skipped: xvfb-run is not installed"; exit 0; }
@@ -68,14 +69,21 @@ start --program "$work/stalled"
 "$build/tools/view/view_test_close" $window
 expect_exit 143
 
-while read -r expected options; do
+# With no display to reach, no window: SDL would otherwise play off screen, unless asked to.
+unset WAYLAND_DISPLAY  # the only display is the virtual X server's
+while read -r expected environment options; do
   status=0
-  timeout 20 "$build/korvel-skimbo-view" $options 2>"$work/log" || status=$?
-  [ $status = $expected ] || fail "'$options': the viewer ended with status $status, not $expected"
+  [ "$environment" != - ] || environment=
+  timeout 20 env $environment "$build/korvel-skimbo-view" $options 2>"$work/log" || status=$?
+  [ $status = $expected ] || fail "'$environment $options': the viewer ended with status $status, not $expected"
+  [ $status != 1 ] || expect_log "korvel-skimbo-view: no window: no display can be reached"
 done <<'ROWS'
-127 --program /nonexistent/korvel-skimbo
-12 -- --exit-after 1500
-21 -- --bogus
+127 - --program /nonexistent/korvel-skimbo
+12 - -- --exit-after 1500
+1 --unset=DISPLAY -- --exit-after 1500
+1 DISPLAY=:4093 -- --exit-after 1500
+12 SDL_VIDEODRIVER=offscreen -- --exit-after 1500
+21 - -- --bogus
 ROWS
 expect_log "korvel-skimbo-view: the program ended with status 21: .*failure: unknown option: --bogus"
 echo "view test passed"

@@ -1,7 +1,9 @@
 #include "tools/view/view_window.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 #include "tools/view/frame_stream.h"
 
@@ -15,6 +17,29 @@ constexpr int panel_width = canvas_height;
 constexpr int panel_height = canvas_width;
 
 [[noreturn]] void fail(const char* what) { throw std::runtime_error(std::string(what) + ": " + SDL_GetError()); }
+
+// Whether SDL_VIDEODRIVER, a comma-separated list, names the driver SDL chose.
+bool driver_asked_for(const char* driver) {
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    std::string_view list = asked ? asked : "";
+    while (!list.empty()) {
+        const std::size_t end = std::min(list.find(','), list.size());
+        if (end == std::strlen(driver) && SDL_strncasecmp(list.data(), driver, end) == 0) return true;
+        list.remove_prefix(std::min(end + 1, list.size()));
+    }
+    return false;
+}
+
+// With no display to reach, SDL falls back to a driver that draws into memory, and the game
+// would play in a window nobody sees until its session limit. Only a user who names such a
+// driver gets it.
+void refuse_off_screen_fallback() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    for (const char* off_screen : {"offscreen", "dummy"})
+        if (driver && SDL_strcasecmp(driver, off_screen) == 0 && !driver_asked_for(driver))
+            throw std::runtime_error(std::string("no window: no display can be reached (SDL_VIDEODRIVER=") + driver +
+                                     " plays without one)");
+}
 
 void turn_onto_panel(const std::uint8_t* canvas_rgb, std::uint8_t* panel_rgb) {
     for (int y = 0; y < canvas_height; ++y)
@@ -30,6 +55,7 @@ void ViewWindow::open(bool portrait_view, int window_scale) {
     scale = window_scale;
     const int width = portrait ? panel_width : canvas_width, height = portrait ? panel_height : canvas_height;
     if (SDL_Init(SDL_INIT_VIDEO) != 0) fail("no window");
+    refuse_off_screen_fallback();
     // Scaled pixels stay sharp squares of exactly the frame's colours.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     window = SDL_CreateWindow("korvel-skimbo", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width * scale,
