@@ -104,6 +104,20 @@ carries_over() {
     finger "d 171 639" u && await $log 'state=paused' && taps 0 && hold_exit
 }
 
+# The example supervisor plays two sessions, each ended by the exit hold at the same place,
+# and on SIGTERM ends the third and then itself.
+example_supervisor() {
+    log=/tmp/supervisor.log base=$root/supervisor
+    KIOSK_PROGRAM=./korvel-skimbo KIOSK_BASE=$base sh ./kiosk-supervisor --seed 5 2>$log &
+    supervisor=$!
+    for n in 1 2; do
+        await $base/session-$n.log 'first frame presented' && finger "d 171 0" "w 1300" u &&
+        await $log "session $n ended: status 0, exit-gesture" || return 1
+    done
+    await $base/session-3.log 'first frame presented' && kill -TERM $supervisor && wait $supervisor &&
+    grep -q 'session 3 ended: status 11, sigterm' $log && tail -n 1 $log | grep -qx 'kiosk-supervisor: stopped'
+}
+
 supervised() {  # the ways a supervisor sees a session end
     start sigterm --seed 5 && await $log 'first frame presented' && kill -TERM $pid && ended 11 sigterm &&
     start max-session --max-session 1 && ended 12 max-session &&
@@ -130,6 +144,7 @@ check "the filter on the kernel" ./kiosk-tool filter
 check "a flood drops events for an idle reader" drop_reaches_idle_reader
 check "resynchronised after SYN_DROPPED" resynchronises
 check "touch state carried over between sessions" carries_over
+check "the example supervisor plays two sessions" example_supervisor
 check "sigterm, max-session, a used working directory, parent lost" supervised
 check "touch screen missing" without /dev/input/event1 touch-open "touch: open /dev/input/event1: "
 check "panel missing" without /dev/fb0 "framebuffer ownership/open" "fb: open /dev/fb0: "
