@@ -55,8 +55,9 @@ test-package: package package-arm64
 # The device's package on a real kernel: Debian's arm64 kernel in qemu-system-aarch64 with a
 # framebuffer panel and a uinput touch screen, the suite of tests/kiosk/ run inside. The
 # kernel, busybox and the kernel headers are fetched from the archive into build-kiosk/debs.
+# KIOSK_CASE='SYN_DROPPED' runs only the cases whose names match.
 test-kiosk: package-arm64
-	tests/kiosk/run build-arm64
+	tests/kiosk/run build-arm64 '$(KIOSK_CASE)'
 
 DEMO_REPLAY := $(BUILD)/demo.replay
 DEMO_CAPTURES := $(BUILD)/demo-captures

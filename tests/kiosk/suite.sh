@@ -6,7 +6,8 @@ root=/run/kiosk
 mkdir -p $root && chmod 755 /run $root
 
 check() {  # NAME COMMAND...: one case, from a lifted finger away from the panel's edges; its
-    name=$1 && shift  # output is shown only when it fails
+    name=$1 && shift  # output is shown only when it fails. Only the cases named in ./cases run.
+    echo "$name" | grep -qEf cases || return 0
     finger "d 100 100" u
     if "$@" >/tmp/case.out 2>&1; then passed=$((passed + 1)) && echo "ok: $name"
     else failed=$((failed + 1)) && echo "FAILED: $name" && cat /tmp/case.out; fi
