@@ -45,7 +45,7 @@ taps() {  # N: waits until the session has logged N taps
     for i in $(seq 100); do [ "$(grep -c '] input tap ' $log)" -eq "$1" ] && return 0; usleep 50000; done
     echo "not $1 taps:" && cat $log && return 1
 }
-hold_exit() { finger "d 171 0" "w 1300" u && ended 0 exit-gesture; }
+hold_exit() { finger "d 171 0" && ended 0 exit-gesture && finger u; }  # held until the session ends
 
 plays() {
     start play --seed 5 && await $log 'first frame presented' &&
@@ -86,7 +86,7 @@ panel_holds_frame() {
 # would still hold that finger and take the next touch for a move. The finger stays at the
 # panel's edge (x = 171), which the kernel sends only once.
 drop_reaches_idle_reader() {
-    ./kiosk-tool watch 2000 >/tmp/watch.out & watcher=$!
+    ./kiosk-tool watch 1000 >/tmp/watch.out & watcher=$!
     await /tmp/watch.out watching && finger "d 171 320" u "h 300" && wait $watcher &&
     grep -q 'syn_dropped=[1-9]' /tmp/watch.out || { cat /tmp/watch.out && return 1; }
 }
@@ -112,8 +112,8 @@ example_supervisor() {
     KIOSK_PROGRAM=./korvel-skimbo KIOSK_BASE=$base sh ./kiosk-supervisor --seed 5 2>$log &
     supervisor=$!
     for n in 1 2; do
-        await $base/session-$n.log 'first frame presented' && finger "d 171 0" "w 1300" u &&
-        await $log "session $n ended: status 0, exit-gesture" || return 1
+        await $base/session-$n.log 'first frame presented' && finger "d 171 0" &&
+        await $log "session $n ended: status 0, exit-gesture" && finger u || return 1
     done
     await $base/session-3.log 'first frame presented' && kill -TERM $supervisor && wait $supervisor &&
     grep -q 'session 3 ended: status 11, sigterm' $log && tail -n 1 $log | grep -qx 'kiosk-supervisor: stopped'
@@ -124,7 +124,8 @@ supervised() {  # the ways a supervisor sees a session end
     start max-session --max-session 1 && ended 12 max-session &&
     start sigterm && ended 21 startup-or-runtime-error && line $log "failure: sandbox-failed" &&
     grep -q '] sandbox: nice=10 oom=1000 wd=FAIL(1) $' $log &&
-    sh -c "./korvel-skimbo --parent-pid \$\$ --workdir $root/orphan 2>/tmp/orphan.log & sleep 1" &&
+    sh -c "./korvel-skimbo --parent-pid \$\$ --workdir $root/orphan 2>/tmp/orphan.log &
+        for i in \$(seq 200); do grep -q 'first frame' /tmp/orphan.log && exit; usleep 50000; done" &&
     await /tmp/orphan.log 'exit code=11 reason=parent-lost '
 }
 
