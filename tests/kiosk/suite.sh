@@ -135,10 +135,21 @@ without() {  # DEVICE FAILURE LINE: the session refuses to start while DEVICE is
     status=$? && mv "$1.away" "$1" && return $status
 }
 
-mkfifo /tmp/touch
-./kiosk-tool touch </tmp/touch >/tmp/touch.out &
-exec 3>/tmp/touch
-finger "w 0"
+unplugged() {  # the touch screen goes away during play
+    start unplugged --seed 5 && await $log 'first frame presented' && finger "d 86 320" u && taps 1 &&
+    echo q >&3 && wait $touch_screen && ended 21 startup-or-runtime-error && line $log "failure: touch-lost"
+    status=$? && plug && return $status
+}
+
+plug() {  # a new touch screen, event1, played through descriptor 3
+    [ -p /tmp/touch ] || mkfifo /tmp/touch
+    ./kiosk-tool touch </tmp/touch >/tmp/touch.out &
+    touch_screen=$! sent=0
+    exec 3>/tmp/touch
+    finger "w 0"
+}
+
+plug
 check "bring-up, taps, pause and the exit hold" plays
 check "confinement read from /proc" confined
 check "the panel holds the rendered frame" panel_holds_frame
@@ -150,5 +161,6 @@ check "the example supervisor plays two sessions" example_supervisor
 check "sigterm, max-session, a used working directory, parent lost" supervised
 check "touch screen missing" without /dev/input/event1 touch-open "touch: open /dev/input/event1: "
 check "panel missing" without /dev/fb0 "framebuffer ownership/open" "fb: open /dev/fb0: "
+check "touch screen unplugged during play" unplugged
 echo "kiosk: $passed passed, $failed failed"
 [ $failed -eq 0 ]
