@@ -1,6 +1,8 @@
-// The virtual kiosk's panel is the kernel's simple-framebuffer driver, which calls itself
-// "simple"; the program plays only on the panel controller's driver. This gives fb0 that
-// driver's id and changes nothing else. It has no exit: it stays until the machine stops.
+/*
+ * The virtual kiosk's panel is the kernel's simple-framebuffer driver, which calls itself
+ * "simple"; the program plays only on the panel controller's driver. This gives fb0 that
+ * driver's id and changes nothing else. It has no exit: it stays until the machine stops.
+ */
 #include <linux/fb.h>
 #include <linux/module.h>
 #include <linux/of.h>
