@@ -7,6 +7,10 @@ DEPS := cmake ninja-build g++ libgtest-dev libbenchmark-dev scdoc
 # GoogleTest sources to build for it.
 ARM64_DEPS := g++-aarch64-linux-gnu qemu-user-static googletest
 PROGRAM := $(BUILD)/korvel-skimbo
+# The Python library (python/) and its tests run on Debian's own Python, whatever else is
+# first on PATH.
+PYTHON := /usr/bin/python3
+PYTHON_DEPS := python3 python3-pytest python3-venv
 
 .PHONY: deps configure build test test-arm64 demo bench bench-build perf-report screenshots play test-view fuzz memcheck soak
 
@@ -19,8 +23,11 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# The Python tests come after ctest, alone: the pixel bot plays on the real clock.
 test: build
+	@tools/ensure-deps $(PYTHON_DEPS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	SKIMBO_PROGRAM=$(PROGRAM) $(PYTHON) -m pytest -p no:cacheprovider python/tests
 
 # Cross-builds the program and every test for AArch64 into build-arm64 and runs the tests
 # under qemu-aarch64-static (see docs/sandbox.md for what the emulator cannot run).
@@ -34,7 +41,8 @@ arm64:
 	@cmake --build build-arm64 -j $(JOBS)
 
 # Debian packages (packaging/): $(BUILD)/korvel-skimbo_1.0.0_amd64.deb, with
-# korvel-skimbo-tools beside it where the desktop tools are built, and the device's
+# korvel-skimbo-tools beside it where the desktop tools are built, the Python library's
+# python3-korvel-skimbo_1.0.0_all.deb, and the device's
 # build-arm64/korvel-skimbo_1.0.0_arm64.deb. dpkg-shlibdeps and file compute the dependencies.
 PACKAGE_DEPS := dpkg-dev file
 
@@ -46,10 +54,11 @@ package-arm64: arm64
 	@tools/ensure-deps $(PACKAGE_DEPS)
 	cd build-arm64 && cpack -G DEB
 
-# Both packages as an integrator meets them: lintian, the manual page, and a short session
-# of the program unpacked from each (the device's under qemu).
+# The packages as an integrator meets them: lintian, the manual page, a short session of the
+# program unpacked from each (the device's under qemu), one through the Python library, and
+# the library's folder installed by pip into a fresh virtual environment.
 test-package: package package-arm64
-	@tools/ensure-deps lintian man-db
+	@tools/ensure-deps lintian man-db $(PYTHON_DEPS)
 	packaging/package_test.sh $(BUILD) build-arm64
 
 # The device's package on a real kernel: Debian's arm64 kernel in qemu-system-aarch64 with a
@@ -63,8 +72,9 @@ DEMO_REPLAY := $(BUILD)/demo.replay
 DEMO_CAPTURES := $(BUILD)/demo-captures
 
 # The autopilot flies seed 7 through 30 pipes; the program plays its replay on the virtual
-# clock, printing the log (the score climbs) and capturing frames.
-demo: build
+# clock, printing the log (the score climbs) and capturing frames. Only those two are built.
+demo: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target korvel-skimbo korvel-skimbo-autoplay
 	@rm -rf $(DEMO_CAPTURES) && mkdir -p $(DEMO_CAPTURES)
 	$(BUILD)/korvel-skimbo-autoplay --seed 7 > $(DEMO_REPLAY)
 	$(PROGRAM) --headless --virtual-clock --seed 7 --replay $(DEMO_REPLAY) --capture-dir $(DEMO_CAPTURES)

@@ -3,7 +3,7 @@
 # renders it, and a session of the program unpacked from each package (the device's under
 # qemu). Usage: package_test.sh NATIVE_BUILD_DIR ARM64_BUILD_DIR
 set -uo pipefail
-native=$1 arm64=$2 scratch=$(mktemp -d)
+native=$1 arm64=$2 scratch=$(mktemp -d) source=$(cd "$(dirname "$0")/.." && pwd)
 trap 'rm -rf "$scratch"' EXIT
 passed=0 failed=0
 
@@ -45,5 +45,25 @@ if [ -e "$native/korvel-skimbo-view" ]; then
     check lintian --fail-on error,warning "$tools"
     check test "$(dpkg-deb -c "$tools" | grep -cE '/usr/bin/korvel-skimbo-(view|autoplay)$')" = 2
 fi
+# The Python library: its package drives a session of the program unpacked beside it, and
+# pip installs its folder into a fresh virtual environment without any package index.
+drives_a_session() {  # LIBRARY_ROOT PROGRAM_ROOT
+    PYTHONPATH=$1/usr/lib/python3/dist-packages /usr/bin/python3 -c '
+import sys, korvel_skimbo
+with korvel_skimbo.Session(sys.argv[1]) as game:
+    game.next_frame()
+assert game.exit.reason == "exit-gesture"' "$2/usr/bin/korvel-skimbo"
+}
+pip_installs() {
+    cp -r "$source/python" "$scratch/python" && /usr/bin/python3 -m venv "$scratch/venv" &&
+        "$scratch/venv/bin/pip" install -q --no-index "$scratch/python" &&
+        (cd "$scratch/venv" && bin/python -c 'import korvel_skimbo; print(korvel_skimbo.__file__)' | grep -q site-packages)
+}
+library=$native/python3-korvel-skimbo_1.0.0_all.deb
+check lintian --fail-on error,warning "$library"
+check dpkg-deb -x "$library" "$scratch/library"
+check drives_a_session "$scratch/library" "$scratch/korvel-skimbo_1.0.0_amd64"
+check pip_installs
+
 echo "packages: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
