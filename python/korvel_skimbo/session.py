@@ -111,11 +111,12 @@ class Session:
             self.new_frame.notify_all()
 
     def read_log(self):
-        for line in io.BufferedReader(self.process.stderr):
-            event = parse_line(line.decode(errors="replace"))
-            with self.new_line:
-                self.log.append(event)
-                self.new_line.notify_all()
+        with io.BufferedReader(self.process.stderr) as lines:
+            for line in lines:
+                event = parse_line(line.decode(errors="replace"))
+                with self.new_line:
+                    self.log.append(event)
+                    self.new_line.notify_all()
         with self.new_line:
             self.log_ended = True
             self.new_line.notify_all()
@@ -215,6 +216,8 @@ class Session:
                     self.process.wait()
             for reader in self.readers:
                 reader.join()
+            for pipe in (self.process.stdin, self.process.stdout, self.process.stderr):
+                pipe.close()
             try:
                 self.ending = self.exit = outcome(self.log, self.process.returncode)
             except ProgramFailure as failure:
