@@ -7,9 +7,11 @@ or thinks about a frame; that is what keeps a slow host from ending the session 
 "host-stream slow reader". The host sees only the newest frames (`keep` of them).
 """
 import collections
+import contextlib
 import fcntl
 import io
 import os
+import signal
 import subprocess
 import threading
 import time
@@ -70,7 +72,7 @@ class Session:
         command = [os.fspath(program), "--headless", "--host-stream", *options]
         try:
             self.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                            stderr=subprocess.PIPE, bufsize=0)
+                                            stderr=subprocess.PIPE, bufsize=0, start_new_session=True)
         except OSError as error:
             raise ProgramFailure(f"cannot start {program}: {error.strerror}", None) from None
         widen_pipe(self.process.stdout)
@@ -99,10 +101,10 @@ class Session:
 
     def read_records(self):
         while (record := read_record(self.process.stdout)) is not None:
+            if record[:len(HEADER)] != HEADER:
+                break  # not the program's stream: stop reading, so that it ends
             with self.new_frame:
                 self.first_frame_at = self.first_frame_at or time.monotonic()
-                if record[:len(HEADER)] != HEADER:
-                    break  # not the program's stream: stop reading, so that it ends
                 self.kept.append(Frame(self.records, memoryview(record)[len(HEADER):]))
                 self.records += 1
                 self.new_frame.notify_all()
@@ -125,9 +127,10 @@ class Session:
         with self.new_frame:
             started = self.new_frame.wait_for(lambda: self.records or self.records_ended, timeout)
         if not started:
-            self.process.kill()
-            self.finish()
-            raise ProgramFailure(f"no frame within {timeout} s", None)
+            self.signal_all(signal.SIGKILL)
+            with contextlib.suppress(ProgramFailure):
+                self.finish()
+            raise ProgramFailure(f"no frame within {timeout} s", self.process.returncode)
         if not self.records:
             self.finish()
 
@@ -201,6 +204,12 @@ class Session:
         self.process.stdin.close()
         return self.finish()
 
+    def signal_all(self, number):
+        """Signals the program and whatever it started (a wrapper's children hold its pipes):
+        it leads a process group of its own."""
+        with contextlib.suppress(ProcessLookupError):
+            os.killpg(self.process.pid, number)
+
     def finish(self, grace=4.0):
         """Waits for the program to end, stopping one that stays past `grace` seconds with
         SIGTERM and then SIGKILL, and returns its Exit or raises its ProgramFailure."""
@@ -208,11 +217,11 @@ class Session:
             try:
                 self.process.wait(grace)
             except subprocess.TimeoutExpired:
-                self.process.terminate()
+                self.signal_all(signal.SIGTERM)
                 try:
                     self.process.wait(2)
                 except subprocess.TimeoutExpired:
-                    self.process.kill()
+                    self.signal_all(signal.SIGKILL)
                     self.process.wait()
             for reader in self.readers:
                 reader.join()

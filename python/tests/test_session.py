@@ -49,7 +49,15 @@ def test_a_failure_is_raised_with_its_message(program, options, meanwhile, messa
     assert (failed.value.message, failed.value.status) == (message, status)
 
 
-def test_a_program_that_cannot_start(tmp_path):
+@pytest.mark.parametrize("script, message, status", [
+    (None, "cannot start", None),
+    ("#!/bin/sh\nsleep 30\n", "no frame within 1 s", -signal.SIGKILL),  # its child holds the pipes
+])
+def test_a_program_that_never_draws(tmp_path, script, message, status):
+    program = tmp_path / "korvel-skimbo"
+    if script:
+        program.write_text(script)
+        program.chmod(0o755)
     with pytest.raises(ProgramFailure) as failed:
-        Session(tmp_path / "korvel-skimbo")
-    assert failed.value.message.startswith("cannot start") and failed.value.status is None
+        Session(program, start_timeout=1)
+    assert failed.value.message.startswith(message) and failed.value.status == status
