@@ -4,11 +4,12 @@
 It reads no log, knows no seed and runs none of the game's code: in every frame it finds the
 yellow bird in its column and the green pipes, takes the gap of the next pipe the bird has
 not yet passed, and taps when the bird, carried on by its speed for the frames a tap takes
-to arrive, would sink below the middle of that gap. A judge outside the bot reads the log
+to arrive, would sink more than 9 px below the middle of that gap. A judge outside the bot reads the log
 to end the game when the first run is over (or has scored --pipes points) and prints the
 score.
 
-usage: examples/pixel_bot.py [--program build/korvel-skimbo] [--seed S] [--pipes N]
+usage: PYTHONPATH=python examples/pixel_bot.py [--program build/korvel-skimbo] [--seed S] [--pipes N]
+(no PYTHONPATH where the library is installed)
 """
 import argparse
 import collections
@@ -24,11 +25,12 @@ PIPE_ROW = 150             # below the lowest gap, above the ground: pipe wherev
 PIPE_OUTLINE = 2           # dark columns on either side of the body that PIPE_ROW finds
 TARGET_BELOW_MIDDLE = 9    # a tap lifts the bird about 20 px: it swings around the gap's middle
 LEAD_FRAMES = 2.5          # frames between the picture and the frame that reads the tap
-SPEED_FRAMES = 4
+SPEED_FRAMES = 4           # sightings the bird's speed is measured over
 TAP_EVERY_FRAMES = 3       # a tap sets the climb; taps in quick succession change nothing
 
 
 def is_bird(r, g, b):
+    """The yellows of the bird's body, found nowhere else above the ground."""
     return r >= 200 and b <= 120 and r - b > 100
 
 
