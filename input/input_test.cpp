@@ -4,9 +4,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/input.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -16,6 +18,27 @@
 #include "input/gesture.h"
 #include "input/replay.h"
 #include "input/touch.h"
+
+// Where the touch screen's finger stands, as the kernel would answer for it; a node is an evdev
+// device to this test while `held` is set. Pipes and /dev/null have no axes to ask.
+struct DeviceAxes {
+    bool held = false;
+    int x = 0, y = 0;
+} device_axes;
+
+extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
+    va_list args;
+    va_start(args, request);
+    void* arg = va_arg(args, void*);
+    va_end(args);
+    if (!device_axes.held || _IOC_TYPE(request) != 'E')
+        return static_cast<int>(syscall(SYS_ioctl, fd, request, arg));
+    if (request == EVIOCGABS(ABS_X) || request == EVIOCGABS(ABS_Y)) {
+        *static_cast<input_absinfo*>(arg) = {};
+        static_cast<input_absinfo*>(arg)->value = request == EVIOCGABS(ABS_X) ? device_axes.x : device_axes.y;
+    }
+    return 0;  // capability bits, name and grab: an empty answer
+}
 
 namespace skimbo {
 namespace {
@@ -150,6 +173,20 @@ TEST(TouchDevice, DecodesSingleTouchReports) {
     // Anything but whole 24-byte events is a failed device; the end of the node, nothing pending.
     EXPECT_EQ(reports_of({down, report}, Then::half_an_event), "0,0 failed after 2");
     EXPECT_EQ(reports_of({down, report}, Then::the_end), "0,0 ended after 2");
+}
+
+// The kernel sends no axis value that has not changed, so a touch continues from where the device
+// stands: when it is opened, and after dropped events.
+TEST(TouchDevice, StartsFromWhereTheDeviceStands) {
+    device_axes = {true, 171, 20};
+    TouchDevice touch;
+    ASSERT_EQ(touch.open("/dev/null", 172, 640), 0);
+    EXPECT_EQ(std::to_string(touch.st_x) + "," + std::to_string(touch.st_y), "171,20");
+    touch.close();
+    const input_event report{{}, EV_SYN, SYN_REPORT, 0}, down{{}, EV_KEY, BTN_TOUCH, 1}, up{{}, EV_KEY, BTN_TOUCH, 0};
+    const input_event dropped{{}, EV_SYN, SYN_DROPPED, 0}, x{{}, EV_ABS, ABS_X, 50}, y{{}, EV_ABS, ABS_Y, 600};
+    EXPECT_EQ(reports_of({x, down, report, dropped, up, report, y, down, report}), "50,0 up 171,600 pending after 9");
+    device_axes = {};
 }
 
 // A node that is not an event device is refused, and its descriptor goes with it.
