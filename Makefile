@@ -62,7 +62,7 @@ test-package: package package-arm64
 	packaging/package_test.sh $(BUILD) build-arm64
 
 # The device's package on a real kernel: Debian's arm64 kernel in qemu-system-aarch64 with a
-# framebuffer panel and a uinput touch screen, the suite of tests/kiosk/ run inside. The
+# framebuffer panel and a uinput touch screen (tools/kiosk/), the suite of tests/kiosk/ run inside. The
 # kernel, busybox and the kernel headers are fetched from the archive into build-kiosk/debs.
 # KIOSK_CASE='SYN_DROPPED' runs only the cases whose names match.
 test-kiosk: package-arm64
