@@ -18,22 +18,13 @@
 namespace skimbo {
 namespace {
 
-using pixel_vectors::u16x8;
+using pixel_vectors::u32x4;
 using pixel_vectors::u8x16;
-using u64x2 = std::uint64_t __attribute__((vector_size(16)));
 
 constexpr float bird_column = 150.0f;
 constexpr int reach_rows = 19;
 constexpr int w = bird_width, h = bird_height;
 constexpr float half_w = w * 0.5f, half_h = h * 0.5f;
-
-// Two neighbouring pixels' channels as 16-bit lanes: the left one in lanes 0-3.
-u16x8 channel_pair(const std::uint32_t* left) {
-    std::uint64_t two;
-    std::memcpy(&two, left, sizeof two);
-    return reinterpret_cast<u16x8>(__builtin_shufflevector(reinterpret_cast<u8x16>(u64x2{two, 0}), u8x16{},  //
-                                                           0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23));
-}
 
 // floor(t) for -1 < t < 64: the truncation, one less where that rounded up.
 int floor_small(float t) {
@@ -41,57 +32,112 @@ int floor_small(float t) {
     return truncated - (t < static_cast<float>(truncated));
 }
 
-// The four taps around (u, v), weighted 256 - fx and fx across, 256 - fy and fy down. The
-// sums run across first, four channels at a time in 16 bits (two channels times weights
-// that add up to 256 stay below 2^16), then down, two channels at a time in the 32-bit
-// halves of a 64-bit word: the same integers as every tap times wx * wy. Taps beyond the
-// frame land on its clear border and add nothing.
-std::uint32_t sample_bilinear(const std::uint32_t* padded, float u, float v) {
-    const int x0 = floor_small(u), y0 = floor_small(v);
-    const auto fu = static_cast<float>(x0), fv = static_cast<float>(y0);
-    auto fx = static_cast<std::uint16_t>((u - fu) * 256.0f);
-    auto fy = static_cast<std::uint64_t>((v - fv) * 256.0f);
-    const std::uint32_t* top = padded + (y0 + 1) * padded_bird_width + (x0 + 1);
-    const auto left = static_cast<std::uint16_t>(256 - fx);
-    const u16x8 weights = {left, left, left, left, fx, fx, fx, fx};
-    u16x8 upper = channel_pair(top) * weights, lower = channel_pair(top + padded_bird_width) * weights;
-    u16x8 across = __builtin_shufflevector(upper, lower, 0, 1, 2, 3, 8, 9, 10, 11) +
-                   __builtin_shufflevector(upper, lower, 4, 5, 6, 7, 12, 13, 14, 15);
-    const u64x2 rows = reinterpret_cast<u64x2>(across);
-    constexpr std::uint64_t even = 0x0000FFFF0000FFFFull, half = 0x0000800000008000ull;
-    const std::uint64_t blue_red = (rows[0] & even) * (256 - fy) + (rows[1] & even) * fy + half;
-    const std::uint64_t green_alpha = (rows[0] >> 16 & even) * (256 - fy) + (rows[1] >> 16 & even) * fy + half;
-    return static_cast<std::uint32_t>((blue_red >> 16 & 0xFFu) | (green_alpha >> 8 & 0xFF00u) |
-                                      (blue_red >> 32 & 0xFF0000u) | (green_alpha >> 24 & 0xFF000000u));
-}
+// Where each column a turned row may reach samples the frame: the padded frame's index of its
+// top-left tap, and the weights of its four taps, (256 - fx or fx) * (256 - fy or fy) for the
+// fractions fx across and fy down in 256ths. A column outside the frame gets the index of a
+// blank cell; so does one whose four taps are all clear. Columns first to last (indices from
+// bird_first_column) are inside the frame; no other is.
+constexpr int reach_width = 40;  // whole vectors
+static_assert(reach_width >= bird_last_column - bird_first_column + 1);
 
-// The columns of row offset dy (from the centre) where -1 < u < w and -1 < v < h can hold,
-// widened well beyond any rounding of the per-pixel test, which still decides every pixel.
-struct Columns {
-    int first, last;  // inclusive
+struct RowSamples {
+    alignas(32) std::int32_t cell[reach_width];
+    alignas(32) std::uint32_t weight[4][reach_width];  // top-left, top-right, bottom-left, bottom-right
+    int first, last;
 };
 
-// Where |a * dx + b| < half lies, as an interval of dx; all or nothing when a is negligible.
-void limit(double a, double b, double half, double& lo, double& hi) {
-    constexpr double margin = 0.01;
-    half += margin;
-    if (std::fabs(a) < 1e-6) {
-        if (std::fabs(b) >= half + 1e-3) hi = lo - 1;  // no column can pass
-        return;
-    }
-    double from = (-half - b) / a, to = (half - b) / a;
-    lo = std::max(lo, std::min(from, to));
-    hi = std::min(hi, std::max(from, to));
+template <bool instruction>
+[[gnu::always_inline]] inline float turn_term(float a, float b, float c) {
+    if constexpr (instruction) return std::fmaf(a, b, c);
+    else return fused_multiply_add(a, b, c);
 }
 
-Columns reachable_columns(float dy, float sn, float cs) {
-    double lo = bird_first_column - 1 - double{bird_column}, hi = bird_last_column + 1 - double{bird_column};
-    limit(cs, static_cast<double>(dy) * sn, half_w + 0.5, lo, hi);  // u = 12.5 + dx cs + dy sn
-    limit(-sn, static_cast<double>(dy) * cs, half_h + 0.5, lo, hi);  // v = 9.5 - dx sn + dy cs
-    if (!(lo <= hi)) return {1, 0};
-    // dx = x + 0.5 - 150; one more column on each side.
-    return {std::max(bird_first_column, static_cast<int>(std::floor(lo + 149.5)) - 1),
-            std::min(bird_last_column, static_cast<int>(std::ceil(hi + 149.5)) + 1)};
+// The turn of one row, every column side by side: u = 12.5 + dx cs + dy sn and v = 9.5 - dx sn
+// + dy cs as fused multiply-adds (fusing on the half size w*0.5, resp. h*0.5, is a plain
+// addition, since that product is exact), then the taps and weights of the point (u, v).
+// The columns inside the frame are one stretch: a line through a parallelogram.
+template <bool instruction>
+[[gnu::always_inline]] inline void place_row(float dy, float sn, float cs, RowSamples& out) {
+    const float dy_sn = dy * sn, dy_cs = dy * cs;
+    int first = reach_width, last = -1;
+    for (int i = 0; i < reach_width; ++i) {
+        const float dx = (static_cast<float>(bird_first_column + i) + 0.5f) - bird_column;
+        const float u = (half_w + turn_term<instruction>(dx, cs, dy_sn)) - 0.5f;
+        const float v = (half_h + turn_term<instruction>(-dx, sn, dy_cs)) - 0.5f;
+        const bool inside = (u > -1.0f) & (u < w) & (v > -1.0f) & (v < h) & (i < reach_width - 1);
+        const int x0 = floor_small(u), y0 = floor_small(v);
+        out.cell[i] = inside ? (y0 + 1) * padded_bird_width + (x0 + 1) : padded_bird_cells;
+        const auto fx = static_cast<std::uint32_t>((u - static_cast<float>(x0)) * 256.0f);
+        const auto fy = static_cast<std::uint32_t>((v - static_cast<float>(y0)) * 256.0f);
+        out.weight[0][i] = (256 - fx) * (256 - fy);
+        out.weight[1][i] = fx * (256 - fy);
+        out.weight[2][i] = (256 - fx) * fy;
+        out.weight[3][i] = fx * fy;
+        const int outside = static_cast<int>(!inside) * 64;
+        first = std::min(first, i + outside);
+        last = std::max(last, i - outside);
+    }
+    out.first = first, out.last = last;
+}
+
+// A pixel's four channels, one in each 32-bit lane.
+u32x4 channels(const std::uint32_t* pixel) {
+    std::uint32_t word;
+    std::memcpy(&word, pixel, sizeof word);
+    const auto bytes = reinterpret_cast<u8x16>(u32x4{word, 0, 0, 0});
+    return reinterpret_cast<u32x4>(
+        __builtin_shufflevector(bytes, u8x16{}, 0, 16, 16, 16, 1, 16, 16, 16, 2, 16, 16, 16, 3, 16, 16, 16));
+}
+
+// The four taps from cell `top` on, each channel the sum of taps times weights rounded to
+// 8 bits, in the third byte of its lane (every sum stays below 2^24). Taps beyond the frame
+// land on its clear border and add nothing.
+[[gnu::always_inline]] inline u32x4 sample_taps(const std::uint32_t* top, const RowSamples& s, int i) {
+    return channels(top) * s.weight[0][i] + channels(top + 1) * s.weight[1][i] +
+           channels(top + padded_bird_width) * s.weight[2][i] + channels(top + padded_bird_width + 1) * s.weight[3][i] +
+           0x8000u;
+}
+
+// blend_pixel of the sample over a canvas pixel, lane by lane and without branches: the
+// canvas channels scaled by (255 - alpha) / 255 as mul_div255 rounds, plus the sample's.
+// A premultiplied sample never has a channel above its alpha, so with alpha 0 it adds nothing
+// to the unscaled pixel, and with alpha 255 it replaces the pixel.
+[[gnu::always_inline]] inline void blend_sample(std::uint32_t& pixel, u32x4 sum) {
+    const u32x4 sample = sum >> 16 & 0xFFu;
+    const u32x4 inverse_alpha = 255u - __builtin_shufflevector(sample, sample, 3, 3, 3, 3);
+    const u32x4 t = channels(&pixel) * inverse_alpha + 0x80u;
+    const u32x4 blended = (((t >> 8) + t) >> 8) + (sample & u32x4{0xFF, 0xFF, 0xFF, 0});
+    const auto bytes = reinterpret_cast<u8x16>(blended);
+    pixel = reinterpret_cast<u32x4>(
+        __builtin_shufflevector(bytes, bytes, 0, 4, 8, 12, 0, 4, 8, 12, 0, 4, 8, 12, 0, 4, 8, 12))[0];
+}
+
+template <bool instruction>
+[[gnu::always_inline]] inline void draw_turned_row(std::uint32_t* canvas_row, const std::uint32_t* frame,
+                                                   const std::uint8_t* blank, float dy, float sn, float cs) {
+    RowSamples s;
+    place_row<instruction>(dy, sn, cs, s);
+    for (int i = s.first; i <= s.last; ++i)
+        if (!blank[s.cell[i]]) blend_sample(canvas_row[bird_first_column + i], sample_taps(frame + s.cell[i], s, i));
+}
+
+// The x86-64 baseline has no fused multiply-add instruction; a turn with the instruction is
+// compiled for the extensions that have it and wider integer vectors, and taken only where
+// the processor reports them.
+#if defined(__x86_64__) && !(defined(__FMA__) && defined(__AVX2__))
+#define SKIMBO_FUSED_INSTRUCTION __attribute__((target("avx2,fma")))
+#else
+#define SKIMBO_FUSED_INSTRUCTION
+#endif
+
+void draw_turned_row_emulated(std::uint32_t* canvas_row, const std::uint32_t* frame, const std::uint8_t* blank,
+                              float dy, float sn, float cs) {
+    draw_turned_row<false>(canvas_row, frame, blank, dy, sn, cs);
+}
+
+SKIMBO_FUSED_INSTRUCTION void draw_turned_row_fused(std::uint32_t* canvas_row, const std::uint32_t* frame,
+                                                    const std::uint8_t* blank, float dy, float sn, float cs) {
+    draw_turned_row<true>(canvas_row, frame, blank, dy, sn, cs);
 }
 
 // An unturned bird (sine 0, cosine 1) needs no turn per pixel: the turned computation gives
@@ -120,9 +166,9 @@ void draw_unturned_row(std::uint32_t* canvas_row, const std::uint32_t* padded, f
     blend_span(canvas_row + unturned_first_column, mixed.data() + 1, w);
 }
 
-const std::uint32_t* padded_frame(int sprite) {
-    int frame = sprite >= bird_flight_first ? sprite - bird_flight_first : 4 + sprite - bird_stunned_first;
-    return art_data::bird_padded[frame];
+// Flight frames 0-3, then stunned 0-1, as the padded frames are stored.
+int bird_frame(int sprite) {
+    return sprite >= bird_flight_first ? sprite - bird_flight_first : 4 + sprite - bird_stunned_first;
 }
 
 }  // namespace
@@ -142,10 +188,21 @@ std::optional<BirdRows> bird_rows(float bird_y) {
     return BirdRows{bird_y, first < 0 ? 0 : first, last > world_rows ? world_rows : last};
 }
 
-void draw_bird(std::uint32_t* canvas, const SceneView& view) {
+bool has_fused_instruction() {
+#if defined(__x86_64__) && !(defined(__FMA__) && defined(__AVX2__))
+    return __builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2");
+#else
+    return true;
+#endif
+}
+
+void draw_bird(std::uint32_t* canvas, const SceneView& view) { draw_bird_by(canvas, view, has_fused_instruction()); }
+
+void draw_bird_by(std::uint32_t* canvas, const SceneView& view, bool fused_instruction) {
     std::optional<BirdRows> rows = bird_rows(view.bird_y);
     if (!rows) return;
-    const std::uint32_t* frame = padded_frame(bird_sprite_index(view.anim_clock, view.phase));
+    const int frame_index = bird_frame(bird_sprite_index(view.anim_clock, view.phase));
+    const std::uint32_t* frame = art_data::bird_padded[frame_index];
     float angle = std::isfinite(view.bird_angle) ? view.bird_angle : 0.0f;
     float turn = std::fmod(angle, 360.0f) * 0.017453292f;
     float sn = std::sin(turn), cs = std::cos(turn);
@@ -156,18 +213,16 @@ void draw_bird(std::uint32_t* canvas, const SceneView& view) {
         }
         return;
     }
+    const std::uint8_t* blank = art_data::bird_blank_cells[frame_index];
+    // A point of the frame lies within (w/2 + 1/2) |sn| + (h/2 + 1/2) |cs| rows of the centre;
+    // the margin covers the roundings of the turn many times over.
+    const float reach = ((half_w + 0.5f) * std::fabs(sn) + (half_h + 0.5f) * std::fabs(cs)) * 1.001f + 0.01f;
     for (int y = rows->first; y < rows->last; ++y) {
         float dy = (static_cast<float>(y) + 0.5f) - rows->centre;
-        const Columns reach = reachable_columns(dy, sn, cs);
-        for (int x = reach.first; x <= reach.last; ++x) {
-            float dx = (static_cast<float>(x) + 0.5f) - bird_column;
-            // The turn is fused multiply-adds; fusing on the half size w*0.5 (resp. h*0.5)
-            // is a plain addition, since that product is exact.
-            float u = (half_w + fused_multiply_add(dx, cs, dy * sn)) - 0.5f;
-            float v = (half_h + fused_multiply_add(-dx, sn, dy * cs)) - 0.5f;
-            if (!(u > -1.0f && u < w && v > -1.0f && v < h)) continue;
-            blend_pixel(canvas[y * canvas_width + x], sample_bilinear(frame, u, v));
-        }
+        if (!(std::fabs(dy) < reach)) continue;
+        std::uint32_t* row = canvas + y * canvas_width;
+        if (fused_instruction) draw_turned_row_fused(row, frame, blank, dy, sn, cs);
+        else draw_turned_row_emulated(row, frame, blank, dy, sn, cs);
     }
 }
 
