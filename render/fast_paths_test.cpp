@@ -76,7 +76,7 @@ TEST(FastPaths, TurnedBirdMatchesThePlainTurn) {
     std::mt19937 rng(29);
     std::uniform_real_distribution<float> angle(-400, 400), small(-2, 2), row(-45, 215), clock(0, 100);
     for (int i = 0; i < 800; ++i) {
-        const SceneView view{static_cast<ViewPhase>(1 + i % 4), row(rng), i % 2 ? angle(rng) : small(rng), clock(rng)};
+        const SceneView view{static_cast<ViewPhase>(1 + i % 4), row(rng), i % 2 ? angle(rng) : small(rng), clock(rng), 0, 0, 0, {}, 0};
         Pixels want(canvas_pixel_count);
         for (std::uint32_t& p : want) p = static_cast<std::uint32_t>(rng()) & 0x00FFFFFFu;
         Pixels got = want;
