@@ -15,6 +15,10 @@
 #include "render/scene_parts.h"
 #include "render/spans.h"
 
+#ifdef __x86_64__
+#include <immintrin.h>
+#endif
+
 namespace skimbo {
 namespace {
 
@@ -38,13 +42,26 @@ int floor_small(float t) {
 // blank cell; so does one whose four taps are all clear. Columns first to last (indices from
 // bird_first_column) are inside the frame; no other is.
 constexpr int reach_width = 40;  // whole vectors
-static_assert(reach_width >= bird_last_column - bird_first_column + 1);
+constexpr int reach_columns = bird_last_column - bird_first_column + 1;
+static_assert(reach_width >= reach_columns);
 
 struct RowSamples {
     alignas(32) std::int32_t cell[reach_width];
     alignas(32) std::uint32_t weight[4][reach_width];  // top-left, top-right, bottom-left, bottom-right
+    // The same weights as the paired sampler takes them: across as the 16-bit pair
+    // 256 - fx, fx; down as 256 - fy and fy.
+    alignas(32) std::uint32_t across[reach_width];
+    alignas(32) std::uint32_t up[reach_width], down[reach_width];
     int first, last;
 };
+
+// Each column's distance from the turning point, dx = x + 0.5 - 150; the columns that fill the
+// last vector lie so far out that no turn brings them into the frame.
+constexpr std::array<float, reach_width> column_dx = [] {
+    std::array<float, reach_width> dx{};
+    for (int i = 0; i < reach_width; ++i) dx[i] = i < reach_columns ? (static_cast<float>(bird_first_column + i) + 0.5f) - bird_column : 1000.0f;
+    return dx;
+}();
 
 template <bool instruction>
 [[gnu::always_inline]] inline float turn_term(float a, float b, float c) {
@@ -56,23 +73,29 @@ template <bool instruction>
 // + dy cs as fused multiply-adds (fusing on the half size w*0.5, resp. h*0.5, is a plain
 // addition, since that product is exact), then the taps and weights of the point (u, v).
 // The columns inside the frame are one stretch: a line through a parallelogram.
-template <bool instruction>
+template <bool instruction, bool paired>
 [[gnu::always_inline]] inline void place_row(float dy, float sn, float cs, RowSamples& out) {
     const float dy_sn = dy * sn, dy_cs = dy * cs;
     int first = reach_width, last = -1;
     for (int i = 0; i < reach_width; ++i) {
-        const float dx = (static_cast<float>(bird_first_column + i) + 0.5f) - bird_column;
+        const float dx = column_dx[i];
         const float u = (half_w + turn_term<instruction>(dx, cs, dy_sn)) - 0.5f;
         const float v = (half_h + turn_term<instruction>(-dx, sn, dy_cs)) - 0.5f;
-        const bool inside = (u > -1.0f) & (u < w) & (v > -1.0f) & (v < h) & (i < reach_width - 1);
+        const bool inside = (u > -1.0f) & (u < w) & (v > -1.0f) & (v < h);
         const int x0 = floor_small(u), y0 = floor_small(v);
         out.cell[i] = inside ? (y0 + 1) * padded_bird_width + (x0 + 1) : padded_bird_cells;
-        const auto fx = static_cast<std::uint32_t>((u - static_cast<float>(x0)) * 256.0f);
-        const auto fy = static_cast<std::uint32_t>((v - static_cast<float>(y0)) * 256.0f);
-        out.weight[0][i] = (256 - fx) * (256 - fy);
-        out.weight[1][i] = fx * (256 - fy);
-        out.weight[2][i] = (256 - fx) * fy;
-        out.weight[3][i] = fx * fy;
+        // In [0, 256): converted as signed, which is one instruction, then taken as unsigned.
+        const auto fx = static_cast<std::uint32_t>(static_cast<int>((u - static_cast<float>(x0)) * 256.0f));
+        const auto fy = static_cast<std::uint32_t>(static_cast<int>((v - static_cast<float>(y0)) * 256.0f));
+        if constexpr (paired) {
+            out.across[i] = (256 - fx) | fx << 16;
+            out.up[i] = 256 - fy, out.down[i] = fy;
+        } else {
+            out.weight[0][i] = (256 - fx) * (256 - fy);
+            out.weight[1][i] = fx * (256 - fy);
+            out.weight[2][i] = (256 - fx) * fy;
+            out.weight[3][i] = fx * fy;
+        }
         const int outside = static_cast<int>(!inside) * 64;
         first = std::min(first, i + outside);
         last = std::max(last, i - outside);
@@ -98,27 +121,50 @@ u32x4 channels(const std::uint32_t* pixel) {
            0x8000u;
 }
 
-// blend_pixel of the sample over a canvas pixel, lane by lane and without branches: the
-// canvas channels scaled by (255 - alpha) / 255 as mul_div255 rounds, plus the sample's.
-// A premultiplied sample never has a channel above its alpha, so with alpha 0 it adds nothing
-// to the unscaled pixel, and with alpha 255 it replaces the pixel.
-[[gnu::always_inline]] inline void blend_sample(std::uint32_t& pixel, u32x4 sum) {
-    const u32x4 sample = sum >> 16 & 0xFFu;
-    const u32x4 inverse_alpha = 255u - __builtin_shufflevector(sample, sample, 3, 3, 3, 3);
-    const u32x4 t = channels(&pixel) * inverse_alpha + 0x80u;
-    const u32x4 blended = (((t >> 8) + t) >> 8) + (sample & u32x4{0xFF, 0xFF, 0xFF, 0});
-    const auto bytes = reinterpret_cast<u8x16>(blended);
-    pixel = reinterpret_cast<u32x4>(
-        __builtin_shufflevector(bytes, bytes, 0, 4, 8, 12, 0, 4, 8, 12, 0, 4, 8, 12, 0, 4, 8, 12))[0];
+// The colour channels of a pixel, one in each lane and each below 256, as a canvas word: the
+// top byte is taken from a high byte of the last lane, which is zero.
+std::uint32_t canvas_word(u32x4 lanes) {
+    const auto bytes = reinterpret_cast<u8x16>(lanes);
+    return reinterpret_cast<u32x4>(
+        __builtin_shufflevector(bytes, bytes, 0, 4, 8, 13, 0, 4, 8, 13, 0, 4, 8, 13, 0, 4, 8, 13))[0];
 }
 
+// blend_pixel of the sample over a canvas pixel, lane by lane: an opaque sample replaces the
+// pixel, any other scales its channels by (255 - alpha) / 255 as mul_div255 rounds and adds
+// the sample's. A premultiplied sample never has a channel above its alpha, so with alpha 0 it
+// adds nothing to the unscaled pixel.
+[[gnu::always_inline]] inline void blend_sample(std::uint32_t& pixel, u32x4 sum) {
+    const u32x4 sample = sum >> 16;
+    if (sample[3] == 255) {
+        pixel = canvas_word(sample);
+        return;
+    }
+    const u32x4 inverse_alpha = 255u - __builtin_shufflevector(sample, sample, 3, 3, 3, 3);
+    const u32x4 t = channels(&pixel) * inverse_alpha + 0x80u;
+    pixel = canvas_word((((t >> 8) + t) >> 8) + sample);
+}
+
+// What every row of one turned bird shares.
+struct Turn {
+    const std::uint32_t* frame;  // padded
+    const std::uint8_t* blank;   // the frame's blank cells
+    float sn, cs, centre;
+    float reach;  // rows farther than this from the centre miss the frame
+};
+
 template <bool instruction>
-[[gnu::always_inline]] inline void draw_turned_row(std::uint32_t* canvas_row, const std::uint32_t* frame,
-                                                   const std::uint8_t* blank, float dy, float sn, float cs) {
+[[gnu::always_inline]] inline void draw_turned_rows(std::uint32_t* canvas, const Turn& turn, int first_row, int last_row) {
     RowSamples s;
-    place_row<instruction>(dy, sn, cs, s);
-    for (int i = s.first; i <= s.last; ++i)
-        if (!blank[s.cell[i]]) blend_sample(canvas_row[bird_first_column + i], sample_taps(frame + s.cell[i], s, i));
+    const std::uint32_t* frame = turn.frame;
+    const std::uint8_t* blank = turn.blank;
+    for (int y = first_row; y < last_row; ++y) {
+        const float dy = (static_cast<float>(y) + 0.5f) - turn.centre;
+        if (!(std::fabs(dy) < turn.reach)) continue;
+        place_row<instruction, false>(dy, turn.sn, turn.cs, s);
+        std::uint32_t* row = canvas + y * canvas_width + bird_first_column;
+        for (int i = s.first; i <= s.last; ++i)
+            if (!blank[s.cell[i]]) blend_sample(row[i], sample_taps(frame + s.cell[i], s, i));
+    }
 }
 
 // The x86-64 baseline has no fused multiply-add instruction; a turn with the instruction is
@@ -130,15 +176,48 @@ template <bool instruction>
 #define SKIMBO_FUSED_INSTRUCTION
 #endif
 
-void draw_turned_row_emulated(std::uint32_t* canvas_row, const std::uint32_t* frame, const std::uint8_t* blank,
-                              float dy, float sn, float cs) {
-    draw_turned_row<false>(canvas_row, frame, blank, dy, sn, cs);
+void draw_turned_rows_emulated(std::uint32_t* canvas, const Turn& turn, int first_row, int last_row) {
+    draw_turned_rows<false>(canvas, turn, first_row, last_row);
 }
 
-SKIMBO_FUSED_INSTRUCTION void draw_turned_row_fused(std::uint32_t* canvas_row, const std::uint32_t* frame,
-                                                    const std::uint8_t* blank, float dy, float sn, float cs) {
-    draw_turned_row<true>(canvas_row, frame, blank, dy, sn, cs);
+#ifdef __x86_64__
+// sample_taps with two taps to an instruction: the taps of a row side by side as 16-bit
+// pairs, each pair times (256 - fx, fx) and summed in one step (every term below 2^16, so the
+// signed multiply is exact), then the two rows times 256 - fy and fy in 32-bit lanes.
+SKIMBO_FUSED_INSTRUCTION inline u32x4 sample_taps_paired(const std::uint32_t* top, const RowSamples& s, int i) {
+    const __m256i taps = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top))),
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + padded_bird_width)), 1);
+    const __m256i pairs = _mm256_shuffle_epi8(
+        taps, _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,  //
+                               0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1));
+    const __m256i rows = _mm256_madd_epi16(pairs, _mm256_set1_epi32(static_cast<int>(s.across[i])));
+    const __m256i down = _mm256_blend_epi32(_mm256_set1_epi32(static_cast<int>(s.up[i])),
+                                            _mm256_set1_epi32(static_cast<int>(s.down[i])), 0xF0);
+    const __m256i weighted = _mm256_mullo_epi32(rows, down);
+    const __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(weighted), _mm256_extracti128_si256(weighted, 1));
+    return reinterpret_cast<u32x4>(_mm_add_epi32(sum, _mm_set1_epi32(0x8000)));
 }
+
+SKIMBO_FUSED_INSTRUCTION void draw_turned_rows_fused(std::uint32_t* canvas, const Turn& turn, int first_row,
+                                                     int last_row) {
+    RowSamples s;
+    const std::uint32_t* frame = turn.frame;
+    const std::uint8_t* blank = turn.blank;
+    for (int y = first_row; y < last_row; ++y) {
+        const float dy = (static_cast<float>(y) + 0.5f) - turn.centre;
+        if (!(std::fabs(dy) < turn.reach)) continue;
+        place_row<true, true>(dy, turn.sn, turn.cs, s);
+        std::uint32_t* row = canvas + y * canvas_width + bird_first_column;
+        for (int i = s.first; i <= s.last; ++i)
+            if (!blank[s.cell[i]]) blend_sample(row[i], sample_taps_paired(frame + s.cell[i], s, i));
+    }
+}
+#else
+void draw_turned_rows_fused(std::uint32_t* canvas, const Turn& turn, int first_row, int last_row) {
+    draw_turned_rows<true>(canvas, turn, first_row, last_row);
+}
+#endif
 
 // An unturned bird (sine 0, cosine 1) needs no turn per pixel: the turned computation gives
 // u = (13 + dx) - 0.5, the whole number x - 137, and one v for a whole row. With no fraction
@@ -213,17 +292,12 @@ void draw_bird_by(std::uint32_t* canvas, const SceneView& view, bool fused_instr
         }
         return;
     }
-    const std::uint8_t* blank = art_data::bird_blank_cells[frame_index];
     // A point of the frame lies within (w/2 + 1/2) |sn| + (h/2 + 1/2) |cs| rows of the centre;
     // the margin covers the roundings of the turn many times over.
     const float reach = ((half_w + 0.5f) * std::fabs(sn) + (half_h + 0.5f) * std::fabs(cs)) * 1.001f + 0.01f;
-    for (int y = rows->first; y < rows->last; ++y) {
-        float dy = (static_cast<float>(y) + 0.5f) - rows->centre;
-        if (!(std::fabs(dy) < reach)) continue;
-        std::uint32_t* row = canvas + y * canvas_width;
-        if (fused_instruction) draw_turned_row_fused(row, frame, blank, dy, sn, cs);
-        else draw_turned_row_emulated(row, frame, blank, dy, sn, cs);
-    }
+    const Turn turned{frame, art_data::bird_blank_cells[frame_index], sn, cs, rows->centre, reach};
+    if (fused_instruction) draw_turned_rows_fused(canvas, turned, rows->first, rows->last);
+    else draw_turned_rows_emulated(canvas, turned, rows->first, rows->last);
 }
 
 }  // namespace skimbo
