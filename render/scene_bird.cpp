@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "render/art_data.h"
 #include "render/assets.h"
@@ -22,8 +23,10 @@
 namespace skimbo {
 namespace {
 
+using pixel_vectors::u16x8;
 using pixel_vectors::u32x4;
 using pixel_vectors::u8x16;
+using u64x2 = std::uint64_t __attribute__((vector_size(16)));
 
 constexpr float bird_column = 150.0f;
 constexpr int reach_rows = 19;
@@ -37,22 +40,18 @@ int floor_small(float t) {
 }
 
 // Where each column a turned row may reach samples the frame: the padded frame's index of its
-// top-left tap, and the weights of its four taps, (256 - fx or fx) * (256 - fy or fy) for the
-// fractions fx across and fy down in 256ths. A column outside the frame gets the index of a
-// blank cell; so does one whose four taps are all clear. Columns first to last (indices from
-// bird_first_column) are inside the frame; no other is.
+// top-left tap, and the weights of its taps for the fractions fx across and fy down in 256ths:
+// across the 16-bit pair 256 - fx (low half) and fx, down 256 - fy and fy. A column outside
+// the frame gets the index of a blank cell; so does one whose four taps are all clear.
+
 constexpr int reach_width = 40;  // whole vectors
 constexpr int reach_columns = bird_last_column - bird_first_column + 1;
 static_assert(reach_width >= reach_columns);
 
 struct RowSamples {
     alignas(32) std::int32_t cell[reach_width];
-    alignas(32) std::uint32_t weight[4][reach_width];  // top-left, top-right, bottom-left, bottom-right
-    // The same weights as the paired sampler takes them: across as the 16-bit pair
-    // 256 - fx, fx; down as 256 - fy and fy.
     alignas(32) std::uint32_t across[reach_width];
     alignas(32) std::uint32_t up[reach_width], down[reach_width];
-    int first, last;
 };
 
 // Each column's distance from the turning point, dx = x + 0.5 - 150; the columns that fill the
@@ -73,11 +72,17 @@ template <bool instruction>
 // + dy cs as fused multiply-adds (fusing on the half size w*0.5, resp. h*0.5, is a plain
 // addition, since that product is exact), then the taps and weights of the point (u, v).
 // The columns inside the frame are one stretch: a line through a parallelogram.
-template <bool instruction, bool paired>
-[[gnu::always_inline]] inline void place_row(float dy, float sn, float cs, RowSamples& out) {
+// Only the blocks of eight columns from first_block to last_block are placed.
+constexpr int block_width = 8;
+static_assert(reach_width % block_width == 0);
+
+template <bool instruction>
+[[gnu::always_inline]] inline void place_row(float dy, float sn, float cs, int first_block, int last_block,
+                                             RowSamples& out) {
     const float dy_sn = dy * sn, dy_cs = dy * cs;
-    int first = reach_width, last = -1;
-    for (int i = 0; i < reach_width; ++i) {
+    for (int block = first_block; block <= last_block; ++block)
+    for (int k = 0; k < block_width; ++k) {
+        const int i = block * block_width + k;
         const float dx = column_dx[i];
         const float u = (half_w + turn_term<instruction>(dx, cs, dy_sn)) - 0.5f;
         const float v = (half_h + turn_term<instruction>(-dx, sn, dy_cs)) - 0.5f;
@@ -87,38 +92,38 @@ template <bool instruction, bool paired>
         // In [0, 256): converted as signed, which is one instruction, then taken as unsigned.
         const auto fx = static_cast<std::uint32_t>(static_cast<int>((u - static_cast<float>(x0)) * 256.0f));
         const auto fy = static_cast<std::uint32_t>(static_cast<int>((v - static_cast<float>(y0)) * 256.0f));
-        if constexpr (paired) {
-            out.across[i] = (256 - fx) | fx << 16;
-            out.up[i] = 256 - fy, out.down[i] = fy;
-        } else {
-            out.weight[0][i] = (256 - fx) * (256 - fy);
-            out.weight[1][i] = fx * (256 - fy);
-            out.weight[2][i] = (256 - fx) * fy;
-            out.weight[3][i] = fx * fy;
-        }
-        const int outside = static_cast<int>(!inside) * 64;
-        first = std::min(first, i + outside);
-        last = std::max(last, i - outside);
+        out.across[i] = (256 - fx) | fx << 16;
+        out.up[i] = 256 - fy, out.down[i] = fy;
     }
-    out.first = first, out.last = last;
 }
 
 // A pixel's four channels, one in each 32-bit lane.
 u32x4 channels(const std::uint32_t* pixel) {
     std::uint32_t word;
     std::memcpy(&word, pixel, sizeof word);
-    const auto bytes = reinterpret_cast<u8x16>(u32x4{word, 0, 0, 0});
-    return reinterpret_cast<u32x4>(
-        __builtin_shufflevector(bytes, u8x16{}, 0, 16, 16, 16, 1, 16, 16, 16, 2, 16, 16, 16, 3, 16, 16, 16));
+    return reinterpret_cast<u32x4>(pixel_vectors::widen_low(reinterpret_cast<u32x4>(pixel_vectors::widen_low(u32x4{word}))));
 }
 
-// The four taps from cell `top` on, each channel the sum of taps times weights rounded to
-// 8 bits, in the third byte of its lane (every sum stays below 2^24). Taps beyond the frame
-// land on its clear border and add nothing.
+// Two neighbouring taps as 16-bit lanes, channel by channel, the left tap's first:
+// left blue, right blue, left green ...
+u16x8 tap_pairs(const std::uint32_t* left) {
+    std::uint64_t two;
+    std::memcpy(&two, left, sizeof two);
+    const auto bytes = reinterpret_cast<u8x16>(u64x2{two, 0});
+    return reinterpret_cast<u16x8>(
+        __builtin_shufflevector(bytes, bytes, 0, 8, 4, 8, 1, 8, 5, 8, 2, 8, 6, 8, 3, 8, 7, 8));
+}
+
+// The four taps from cell `top` on, each channel the sum of taps times weights, rounded to 8
+// bits, in the third byte of its lane (every sum stays below 2^24): each tap pair times
+// 256 - fx and fx summed in 16 bits (below 2^16, as the weights add up to 256), then the two
+// rows times 256 - fy and fy in 32 bits. Taps beyond the frame land on its clear border and
+// add nothing.
 [[gnu::always_inline]] inline u32x4 sample_taps(const std::uint32_t* top, const RowSamples& s, int i) {
-    return channels(top) * s.weight[0][i] + channels(top + 1) * s.weight[1][i] +
-           channels(top + padded_bird_width) * s.weight[2][i] + channels(top + padded_bird_width + 1) * s.weight[3][i] +
-           0x8000u;
+    const auto across = reinterpret_cast<u16x8>(u32x4{} + s.across[i]);
+    const auto upper = reinterpret_cast<u32x4>(tap_pairs(top) * across);
+    const auto lower = reinterpret_cast<u32x4>(tap_pairs(top + padded_bird_width) * across);
+    return ((upper & 0xFFFFu) + (upper >> 16)) * s.up[i] + ((lower & 0xFFFFu) + (lower >> 16)) * s.down[i] + 0x8000u;
 }
 
 // The colour channels of a pixel, one in each lane and each below 256, as a canvas word: the
@@ -134,14 +139,13 @@ std::uint32_t canvas_word(u32x4 lanes) {
 // the sample's. A premultiplied sample never has a channel above its alpha, so with alpha 0 it
 // adds nothing to the unscaled pixel.
 [[gnu::always_inline]] inline void blend_sample(std::uint32_t& pixel, u32x4 sum) {
-    const u32x4 sample = sum >> 16;
-    if (sample[3] == 255) {
-        pixel = canvas_word(sample);
-        return;
+    u32x4 blended = sum >> 16;
+    if (blended[3] != 255) {
+        const u32x4 inverse_alpha = 255u - __builtin_shufflevector(blended, blended, 3, 3, 3, 3);
+        const u32x4 t = channels(&pixel) * inverse_alpha + 0x80u;
+        blended += ((t >> 8) + t) >> 8;
     }
-    const u32x4 inverse_alpha = 255u - __builtin_shufflevector(sample, sample, 3, 3, 3, 3);
-    const u32x4 t = channels(&pixel) * inverse_alpha + 0x80u;
-    pixel = canvas_word((((t >> 8) + t) >> 8) + sample);
+    pixel = canvas_word(blended);
 }
 
 // What every row of one turned bird shares.
@@ -150,6 +154,24 @@ struct Turn {
     const std::uint8_t* blank;   // the frame's blank cells
     float sn, cs, centre;
     float reach;  // rows farther than this from the centre miss the frame
+    // 1 / cs and 1 / sn, or 0 where the turn makes that bound meaningless.
+    float inverse_cs, inverse_sn;
+
+    // The columns (indices from bird_first_column) a row dy from the centre can reach, first >
+    // last for none: where |dx cs + dy sn| < w/2 + 1/2 and |dy cs - dx sn| < h/2 + 1/2,
+    // widened by a column on either side, far more than the roundings of the turn.
+    std::pair<int, int> columns(float dy) const {
+        float lo = -1000.0f, hi = 1000.0f;
+        auto narrow = [&lo, &hi](float centre, float half) {
+            lo = std::max(lo, centre - half), hi = std::min(hi, centre + half);
+        };
+        if (inverse_cs != 0.0f) narrow(-dy * sn * inverse_cs, (half_w + 0.5f) * std::fabs(inverse_cs));
+        if (inverse_sn != 0.0f) narrow(dy * cs * inverse_sn, (half_h + 0.5f) * std::fabs(inverse_sn));
+        constexpr float first_dx = bird_first_column + 0.5f - bird_column;  // of column index 0
+        const float first = std::max(lo - 1.0f - first_dx, 0.0f), last = std::min(hi + 1.0f - first_dx, 38.0f);
+        if (!(first <= last)) return {1, 0};
+        return {static_cast<int>(first), static_cast<int>(last)};
+    }
 };
 
 template <bool instruction>
@@ -160,9 +182,11 @@ template <bool instruction>
     for (int y = first_row; y < last_row; ++y) {
         const float dy = (static_cast<float>(y) + 0.5f) - turn.centre;
         if (!(std::fabs(dy) < turn.reach)) continue;
-        place_row<instruction, false>(dy, turn.sn, turn.cs, s);
+        const auto [first, last] = turn.columns(dy);
+        if (first > last) continue;
+        place_row<instruction>(dy, turn.sn, turn.cs, first / block_width, last / block_width, s);
         std::uint32_t* row = canvas + y * canvas_width + bird_first_column;
-        for (int i = s.first; i <= s.last; ++i)
+        for (int i = first; i <= last; ++i)
             if (!blank[s.cell[i]]) blend_sample(row[i], sample_taps(frame + s.cell[i], s, i));
     }
 }
@@ -207,9 +231,11 @@ SKIMBO_FUSED_INSTRUCTION void draw_turned_rows_fused(std::uint32_t* canvas, cons
     for (int y = first_row; y < last_row; ++y) {
         const float dy = (static_cast<float>(y) + 0.5f) - turn.centre;
         if (!(std::fabs(dy) < turn.reach)) continue;
-        place_row<true, true>(dy, turn.sn, turn.cs, s);
+        const auto [first, last] = turn.columns(dy);
+        if (first > last) continue;
+        place_row<true>(dy, turn.sn, turn.cs, first / block_width, last / block_width, s);
         std::uint32_t* row = canvas + y * canvas_width + bird_first_column;
-        for (int i = s.first; i <= s.last; ++i)
+        for (int i = first; i <= last; ++i)
             if (!blank[s.cell[i]]) blend_sample(row[i], sample_taps_paired(frame + s.cell[i], s, i));
     }
 }
@@ -295,7 +321,8 @@ void draw_bird_by(std::uint32_t* canvas, const SceneView& view, bool fused_instr
     // A point of the frame lies within (w/2 + 1/2) |sn| + (h/2 + 1/2) |cs| rows of the centre;
     // the margin covers the roundings of the turn many times over.
     const float reach = ((half_w + 0.5f) * std::fabs(sn) + (half_h + 0.5f) * std::fabs(cs)) * 1.001f + 0.01f;
-    const Turn turned{frame, art_data::bird_blank_cells[frame_index], sn, cs, rows->centre, reach};
+    auto inverse = [](float t) { return std::fabs(t) < 1e-3f ? 0.0f : 1.0f / t; };
+    const Turn turned{frame, art_data::bird_blank_cells[frame_index], sn, cs, rows->centre, reach, inverse(cs), inverse(sn)};
     if (fused_instruction) draw_turned_rows_fused(canvas, turned, rows->first, rows->last);
     else draw_turned_rows_emulated(canvas, turned, rows->first, rows->last);
 }
