@@ -1,6 +1,7 @@
 #pragma once
 // One frame's description, filled by the session driver from the game and the gesture
-// tracker, and drawn from scratch by render_scene. The renderer keeps no state.
+// tracker, and drawn from scratch by render_scene, which keeps no state; a SceneCanvas
+// remembers what its canvas shows, so that a frame that stands still is not drawn again.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
