@@ -1,14 +1,21 @@
 // The turned bird's share of a played frame on a machine without callgrind: the process's CPU
-// time over many frames of play, each drawn whole and then the bird alone, with the bird turned
-// through the angles play gives it (20 degrees nose up to 90 nose down) at heights across the
-// world. Under qemu's -icount shift=0 a nanosecond is an instruction, so on the emulated device
-// the figures are instruction counts. Built by tools/perf-report for AArch64.
+// time over the frames of a played session, each drawn whole and then the bird alone. The
+// views are the session's own: the game of the seed advanced frame by frame on the virtual
+// clock, every press of the replay a tap (the autopilot's replays press only the middle of
+// the canvas until the run ends). Under qemu's -icount shift=0 a nanosecond is an
+// instruction, so on the emulated device the figures are instruction counts.
+// Usage: skimbo-bird-share-probe REPLAY SEED FRAMES
 #include <time.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
-#include "bench/fixtures.h"
+#include "app/scene_view.h"
+#include "game/game.h"
+#include "input/replay.h"
 #include "render/scene.h"
 #include "render/scene_parts.h"
 
@@ -22,28 +29,41 @@ double cpu_ns() {
     return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
 }
 
+std::vector<SceneView> played_views(const std::vector<ReplayEvent>& events, std::uint32_t seed, int frames) {
+    Game game;
+    game.init(seed);
+    std::vector<SceneView> views(static_cast<std::size_t>(frames));
+    std::size_t next = 0;
+    std::uint32_t previous_ms = 0;
+    for (int frame = 0; frame < frames; ++frame) {
+        const auto ms = static_cast<std::uint32_t>(frame * 1000LL / 60);
+        for (; next < events.size() && events[next].t_ms <= ms; ++next)
+            if (events[next].down) game.boost();
+        game.advance((ms - previous_ms) / 1000.0);
+        previous_ms = ms;
+        fill_scene_view(game, 0, views[static_cast<std::size_t>(frame)]);
+    }
+    return views;
+}
+
 }  // namespace
 
-int main() {
-    std::vector<SceneView> views;
-    for (int angle = -20; angle <= 90; angle += 5)
-        for (float y : {40.3f, 71.6f, 102.9f, 131.1f}) {
-            SceneView view = bench::phase_view(ViewPhase::Playing, 0);
-            view.bird_angle = static_cast<float>(angle) + 0.37f;
-            view.bird_y = y;
-            views.push_back(view);
-        }
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: skimbo-bird-share-probe REPLAY SEED FRAMES\n");
+        return 2;
+    }
+    std::stringstream text;
+    text << std::ifstream(argv[1]).rdbuf();
+    const auto views = played_views(parse_replay(text.str()), static_cast<std::uint32_t>(std::atol(argv[2])), std::atoi(argv[3]));
     std::vector<std::uint32_t> canvas(canvas_pixel_count);
-    constexpr int rounds = 20;
     const double start = cpu_ns();
-    for (int r = 0; r < rounds; ++r)
-        for (const SceneView& view : views) render_scene(view, canvas.data(), canvas.size());
+    for (const SceneView& view : views) render_scene(view, canvas.data(), canvas.size());
     const double frames_done = cpu_ns();
-    for (int r = 0; r < rounds; ++r)
-        for (const SceneView& view : views) draw_bird(canvas.data(), view);
+    for (const SceneView& view : views) draw_bird(canvas.data(), view);
     const double birds_done = cpu_ns();
-    const double calls = static_cast<double>(rounds) * static_cast<double>(views.size());
-    const double frame = (frames_done - start) / calls, bird = (birds_done - frames_done) / calls;
+    const auto count = static_cast<double>(views.size());
+    const double frame = (frames_done - start) / count, bird = (birds_done - frames_done) / count;
     std::printf("bird-share frame_ns=%.0f bird_ns=%.0f share=%.1f%%\n", frame, bird, 100.0 * bird / frame);
     return 0;
 }

@@ -159,7 +159,9 @@ struct Turn {
 
     // The columns (indices from bird_first_column) a row dy from the centre can reach, first >
     // last for none: where |dx cs + dy sn| < w/2 + 1/2 and |dy cs - dx sn| < h/2 + 1/2,
-    // widened by a column on either side, far more than the roundings of the turn.
+    // widened by a tenth of a column on either side. The roundings of the turn move u and v
+    // by less than 1e-5, that is dx by less than 0.01 with |cs|, |sn| >= 1e-3, and this bound's
+    // own roundings by about as much.
     std::pair<int, int> columns(float dy) const {
         float lo = -1000.0f, hi = 1000.0f;
         auto narrow = [&lo, &hi](float centre, float half) {
@@ -168,7 +170,7 @@ struct Turn {
         if (inverse_cs != 0.0f) narrow(-dy * sn * inverse_cs, (half_w + 0.5f) * std::fabs(inverse_cs));
         if (inverse_sn != 0.0f) narrow(dy * cs * inverse_sn, (half_h + 0.5f) * std::fabs(inverse_sn));
         constexpr float first_dx = bird_first_column + 0.5f - bird_column;  // of column index 0
-        const float first = std::max(lo - 1.0f - first_dx, 0.0f), last = std::min(hi + 1.0f - first_dx, 38.0f);
+        const float first = std::max(lo - 0.1f - first_dx, 0.0f), last = std::min(hi + 0.1f - first_dx, 38.0f);
         if (!(first <= last)) return {1, 0};
         return {static_cast<int>(first), static_cast<int>(last)};
     }
