@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
     }
     std::stringstream text;
     text << std::ifstream(argv[1]).rdbuf();
-    const auto views = played_views(parse_replay(text.str()), static_cast<std::uint32_t>(std::atol(argv[2])), std::atoi(argv[3]));
+    const auto seed = static_cast<std::uint32_t>(std::atol(argv[2]));
+    const auto views = played_views(parse_replay(text.str()), seed, std::atoi(argv[3]));
     std::vector<std::uint32_t> canvas(canvas_pixel_count);
     const double start = cpu_ns();
     for (const SceneView& view : views) render_scene(view, canvas.data(), canvas.size());

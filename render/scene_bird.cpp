@@ -42,11 +42,12 @@ int floor_small(float t) {
 // Where each column a turned row may reach samples the frame: the padded frame's index of its
 // top-left tap, and the weights of its taps for the fractions fx across and fy down in 256ths:
 // across the 16-bit pair 256 - fx (low half) and fx, down 256 - fy and fy. A column outside
-// the frame gets the index of a blank cell; so does one whose four taps are all clear.
-
-constexpr int reach_width = 40;  // whole vectors
+// the frame gets the index of the blank cell past the frame's own.
+constexpr int reach_width = 40;  // whole blocks
 constexpr int reach_columns = bird_last_column - bird_first_column + 1;
 static_assert(reach_width >= reach_columns);
+constexpr int block_width = 8;  // columns turned side by side
+static_assert(reach_width % block_width == 0);
 
 struct RowSamples {
     alignas(32) std::int32_t cell[reach_width];
@@ -58,7 +59,8 @@ struct RowSamples {
 // last vector lie so far out that no turn brings them into the frame.
 constexpr std::array<float, reach_width> column_dx = [] {
     std::array<float, reach_width> dx{};
-    for (int i = 0; i < reach_width; ++i) dx[i] = i < reach_columns ? (static_cast<float>(bird_first_column + i) + 0.5f) - bird_column : 1000.0f;
+    for (int i = 0; i < reach_width; ++i)
+        dx[i] = i < reach_columns ? (static_cast<float>(bird_first_column + i) + 0.5f) - bird_column : 1000.0f;
     return dx;
 }();
 
@@ -71,11 +73,7 @@ template <bool instruction>
 // The turn of one row, every column side by side: u = 12.5 + dx cs + dy sn and v = 9.5 - dx sn
 // + dy cs as fused multiply-adds (fusing on the half size w*0.5, resp. h*0.5, is a plain
 // addition, since that product is exact), then the taps and weights of the point (u, v).
-// The columns inside the frame are one stretch: a line through a parallelogram.
-// Only the blocks of eight columns from first_block to last_block are placed.
-constexpr int block_width = 8;
-static_assert(reach_width % block_width == 0);
-
+// Only the blocks of columns from first_block to last_block are placed.
 template <bool instruction>
 [[gnu::always_inline]] inline void place_row(float dy, float sn, float cs, int first_block, int last_block,
                                              RowSamples& out) {
@@ -101,7 +99,8 @@ template <bool instruction>
 u32x4 channels(const std::uint32_t* pixel) {
     std::uint32_t word;
     std::memcpy(&word, pixel, sizeof word);
-    return reinterpret_cast<u32x4>(pixel_vectors::widen_low(reinterpret_cast<u32x4>(pixel_vectors::widen_low(u32x4{word}))));
+    const auto pairs = reinterpret_cast<u32x4>(pixel_vectors::widen_low(u32x4{word}));
+    return reinterpret_cast<u32x4>(pixel_vectors::widen_low(pairs));
 }
 
 // Two neighbouring taps as 16-bit lanes, channel by channel, the left tap's first:
@@ -170,14 +169,16 @@ struct Turn {
         if (inverse_cs != 0.0f) narrow(-dy * sn * inverse_cs, (half_w + 0.5f) * std::fabs(inverse_cs));
         if (inverse_sn != 0.0f) narrow(dy * cs * inverse_sn, (half_h + 0.5f) * std::fabs(inverse_sn));
         constexpr float first_dx = bird_first_column + 0.5f - bird_column;  // of column index 0
-        const float first = std::max(lo - 0.1f - first_dx, 0.0f), last = std::min(hi + 0.1f - first_dx, 38.0f);
+        const float first = std::max(lo - 0.1f - first_dx, 0.0f);
+        const float last = std::min(hi + 0.1f - first_dx, static_cast<float>(reach_columns - 1));
         if (!(first <= last)) return {1, 0};
         return {static_cast<int>(first), static_cast<int>(last)};
     }
 };
 
 template <bool instruction>
-[[gnu::always_inline]] inline void draw_turned_rows(std::uint32_t* canvas, const Turn& turn, int first_row, int last_row) {
+[[gnu::always_inline]] inline void draw_turned_rows(std::uint32_t* canvas, const Turn& turn, int first_row,
+                                                    int last_row) {
     RowSamples s;
     const std::uint32_t* frame = turn.frame;
     const std::uint8_t* blank = turn.blank;
@@ -207,6 +208,7 @@ void draw_turned_rows_emulated(std::uint32_t* canvas, const Turn& turn, int firs
 }
 
 #ifdef __x86_64__
+// The same rows with the instruction's sampler; its intrinsics need the extensions' context.
 // sample_taps with two taps to an instruction: the taps of a row side by side as 16-bit
 // pairs, each pair times (256 - fx, fx) and summed in one step (every term below 2^16, so the
 // signed multiply is exact), then the two rows times 256 - fy and fy in 32-bit lanes.
@@ -324,7 +326,8 @@ void draw_bird_by(std::uint32_t* canvas, const SceneView& view, bool fused_instr
     // the margin covers the roundings of the turn many times over.
     const float reach = ((half_w + 0.5f) * std::fabs(sn) + (half_h + 0.5f) * std::fabs(cs)) * 1.001f + 0.01f;
     auto inverse = [](float t) { return std::fabs(t) < 1e-3f ? 0.0f : 1.0f / t; };
-    const Turn turned{frame, art_data::bird_blank_cells[frame_index], sn, cs, rows->centre, reach, inverse(cs), inverse(sn)};
+    const Turn turned{frame, art_data::bird_blank_cells[frame_index], sn, cs, rows->centre, reach,
+                      inverse(cs), inverse(sn)};
     if (fused_instruction) draw_turned_rows_fused(canvas, turned, rows->first, rows->last);
     else draw_turned_rows_emulated(canvas, turned, rows->first, rows->last);
 }
