@@ -92,12 +92,20 @@ bench-build:
 bench: bench-build
 	build-bench/bench/skimbo-bench
 
-# The benchmark and callgrind's instruction counts of each hot path, as a section of
-# docs/performance.md titled PERF_TITLE.
+# The benchmark, callgrind's instruction counts of each hot path, whole sessions, and the
+# device's program counted in the virtual kiosk, as a section of docs/performance.md titled
+# PERF_TITLE, with the table at its top rewritten from this run.
 PERF_TITLE ?= Latest run
-perf-report: bench-build
+perf-report: bench-build arm64-program
 	@tools/ensure-deps valgrind
-	tools/perf-report build-bench docs/performance.md "$(PERF_TITLE)"
+	tools/perf-report build-bench docs/performance.md "$(PERF_TITLE)" build-arm64
+
+# The device's program (with the libraries the instruction probes link) and the kiosk's touch tool.
+.PHONY: arm64-program
+arm64-program:
+	@tools/ensure-deps $(DEPS) $(ARM64_DEPS)
+	@cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-arm64 -j $(JOBS) --target korvel-skimbo kiosk-tool
 
 # The viewer needs SDL2; its pictures and its test a virtual X server, xdotool and ImageMagick.
 VIEW_DEPS := libsdl2-dev

@@ -50,6 +50,7 @@ struct Session {
     std::unique_ptr<Platform> platform;
     Game game;
     std::unique_ptr<Canvas> canvas;
+    SceneCanvas scene;  // the view the canvas shows
     bool exit_requested = false;
     std::uint64_t frames = 0;
     std::uint32_t previous_elapsed = 0;
@@ -131,8 +132,8 @@ void Session::run_loop() {
 void Session::run_frame(std::uint32_t elapsed) {
     SceneView view;
     fill_scene_view(game, static_cast<std::int32_t>(platform->gestures.exit_progress), view);
-    render_scene(view, canvas->data(), canvas->size());
-    platform->present(*canvas);
+    const bool drawn = scene.draw(view, canvas->data(), canvas->size());
+    platform->present(*canvas, drawn);
     frames += 1;
     if (frames == 1) log_line("first frame presented (640x172 logical, rot 270)");
     log_frame(elapsed);

@@ -47,8 +47,9 @@ constexpr const char* memcpy_floor = "BM_CanvasMemcpy";
 
 const Ratio ratios[] = {
     {"render ready", "render_phase/ready", nullptr, memcpy_floor, 6, nullptr, 0},
-    {"render playing", "render_phase/playing", nullptr, memcpy_floor, 6, nullptr, 0},
+    {"render playing", "render_phase/playing", nullptr, memcpy_floor, 2.5, nullptr, 0},
     {"render paused", "render_phase/paused", nullptr, memcpy_floor, 8, nullptr, 0},
+    {"paused, standing still", "render_standing_still/paused", nullptr, memcpy_floor, 0.2, nullptr, 0},
     {"render game over", "render_phase/game_over", nullptr, memcpy_floor, 8, nullptr, 0},
     {"exit ring over playing", "render_phase/playing_exit_hold", "render_phase/playing", memcpy_floor, 1, nullptr, 0},
     {"present full conversion", "BM_PresentFullFrame", nullptr, memcpy_floor, 4, "BM_PresentPixman", 0.15},

@@ -35,6 +35,15 @@ void render(ViewPhase phase, int exit_progress) {
     measure(once, once);
 }
 
+// The paused frame once more, after the canvas took it.
+void render_standing_still() {
+    std::vector<std::uint32_t> canvas(canvas_pixel_count);
+    const SceneView view = bench::phase_view(ViewPhase::Paused, 0);
+    SceneCanvas scene;
+    measure([&] { scene.draw(view, canvas.data(), canvas.size()); },
+            [&] { scene.draw(view, canvas.data(), canvas.size()); });
+}
+
 enum class Change { all, none, one_row };
 
 void present(Change change) {
@@ -72,6 +81,7 @@ const std::vector<Measure>& measures() {
         {"render-paused", [] { render(ViewPhase::Paused, 0); }},
         {"render-game-over", [] { render(ViewPhase::GameOver, 0); }},
         {"render-playing-exit-ring", [] { render(ViewPhase::Playing, 500); }},
+        {"render-paused-standing-still", render_standing_still},
         {"present-full-conversion", [] { present(Change::all); }},
         {"present-unchanged-frame", [] { present(Change::none); }},
         {"present-one-changed-row", [] { present(Change::one_row); }},

@@ -28,4 +28,18 @@ BENCHMARK_CAPTURE(render_phase, paused, ViewPhase::Paused, 0);
 BENCHMARK_CAPTURE(render_phase, game_over, ViewPhase::GameOver, 0);
 BENCHMARK_CAPTURE(render_phase, playing_exit_hold, ViewPhase::Playing, 500);
 
+// A frame that stands still, as the session's canvas meets it: the view of the frame it shows.
+void render_standing_still(benchmark::State& state, ViewPhase phase) {
+    std::vector<std::uint32_t> canvas(canvas_pixel_count);
+    const SceneView view = bench::phase_view(phase, 0);
+    SceneCanvas scene;
+    scene.draw(view, canvas.data(), canvas.size());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(scene.draw(view, canvas.data(), canvas.size()));
+        benchmark::ClobberMemory();
+    }
+}
+
+BENCHMARK_CAPTURE(render_standing_still, paused, ViewPhase::Paused);
+
 }  // namespace

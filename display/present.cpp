@@ -259,4 +259,9 @@ void fb_present(Framebuffer& fb, const Canvas& canvas, const RotationMap& rotati
     ++fb.frames_presented;
 }
 
+void fb_present_unchanged(Framebuffer& fb, const Canvas& canvas, const RotationMap& rotation) {
+    if (fb.force_full || !fb.last_canvas_shown) return fb_present(fb, canvas, rotation);
+    ++fb.frames_presented;
+}
+
 }  // namespace skimbo

@@ -12,4 +12,8 @@ namespace skimbo {
 // Never fails; does nothing on a closed framebuffer.
 void fb_present(Framebuffer& fb, const Canvas& canvas, const RotationMap& rotation);
 
+// fb_present of the canvas presented last time, unchanged since: where the panel is known to
+// show that canvas already and nothing forces a full frame, only the frame is counted.
+void fb_present_unchanged(Framebuffer& fb, const Canvas& canvas, const RotationMap& rotation);
+
 }  // namespace skimbo

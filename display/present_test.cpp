@@ -108,6 +108,23 @@ TEST(Present, OnlyRowsThatChangedAreWrittenAfterTheFirstFrame) {
     EXPECT_EQ(panel.fb.rows_written, 643u);
 }
 
+// A canvas presented again unchanged writes what presenting it in full writes: nothing after a
+// frame on the panel, every row when a full frame is due, with or without the kept canvas.
+TEST(Present, AnUnchangedCanvasPresentedAgainWritesWhatAFullPresentationWrites) {
+    for (bool kept : {true, false}) {
+        MemoryPanel panel;
+        ASSERT_EQ(kept ? fb_allocate_buffers(panel.fb) : 0, 0);
+        const auto canvas = random_canvas(9);
+        for (std::uint64_t full : {1, 0, 0, 1}) {
+            panel.fb.force_full = static_cast<std::uint32_t>(full);
+            const std::uint64_t before = panel.fb.rows_written;
+            fb_present_unchanged(panel.fb, *canvas, panel.rotation);
+            EXPECT_EQ(panel.fb.rows_written - before, full * 640) << kept;
+        }
+        EXPECT_EQ(panel.fb.frames_presented, 4u);
+    }
+}
+
 // A closed record holds nothing: closing it again leaves alone the descriptor that took its number.
 TEST(Present, AClosedPanelClosesNothingAgain) {
     MemoryPanel panel;

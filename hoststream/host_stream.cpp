@@ -81,6 +81,10 @@ void HostStream::accept_line(std::uint32_t now_ms, const ContactHandler& on_cont
 
 void HostStream::write_frame(const Canvas& canvas) {
     rgb_bytes(canvas.data(), canvas.size(), record.data() + host_record_header_bytes);
+    write_record();
+}
+
+void HostStream::write_record() {
     std::uint32_t waited_ms = 0;
     std::size_t written = 0;
     while (written < record.size()) {

@@ -38,6 +38,9 @@ struct HostStream {
     // Writes the canvas as one record, or throws "host-stream slow reader" once 1 s has been
     // spent waiting for the host to make room, or "host-stream output pipe".
     void write_frame(const Canvas& canvas);
+    // Writes the record as it stands, the canvas of the last write_frame, once more; throws
+    // as write_frame does.
+    void write_record();
 
 private:
     void accept_line(std::uint32_t now_ms, const ContactHandler& on_contact);

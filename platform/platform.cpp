@@ -71,9 +71,14 @@ void Platform::input(unsigned now_ms, const ActionHandler& on_action) {
     gestures.tick(now_ms, on_action);
 }
 
-void Platform::present(const Canvas& canvas) {
-    if (host->enabled && !host->ended) host->write_frame(canvas);
-    if (!options.headless) fb_present(framebuffer, canvas, rotation_map);
+void Platform::present(const Canvas& canvas, bool changed) {
+    if (host->enabled && !host->ended) {
+        if (changed) host->write_frame(canvas);
+        else host->write_record();
+    }
+    if (options.headless) return;
+    if (changed) fb_present(framebuffer, canvas, rotation_map);
+    else fb_present_unchanged(framebuffer, canvas, rotation_map);
 }
 
 // The grab goes first, so the touch screen is back with the system as early as possible.

@@ -33,8 +33,9 @@ struct Platform {
     // Drains every input source in a fixed order and delivers this frame's actions
     // synchronously through on_action; may throw.
     void input(unsigned now_ms, const ActionHandler& on_action);
-    // Shows the frame on the display target or hands it to the host; may throw.
-    void present(const Canvas& canvas);
+    // Shows the frame on the display target or hands it to the host; may throw. A canvas that
+    // did not change since the last call is shown again without being converted again.
+    void present(const Canvas& canvas, bool changed);
     // Writes <capture_dir>/<base_name>.ppm when a capture directory is configured; may throw.
     void capture(const Canvas& canvas, const std::string& base_name);
     // Releases the touch screen, with its grab, and then the panel; reports no failure.

@@ -26,5 +26,6 @@ constexpr std::uint32_t ground_base(int strip_row) { return strip_row < grass_ba
 // sampler may read the neighbours of any edge pixel without bounds checks.
 inline constexpr int bird_width = 26, bird_height = 20;
 inline constexpr int padded_bird_width = bird_width + 2, padded_bird_height = bird_height + 2;
+inline constexpr int padded_bird_cells = padded_bird_width * padded_bird_height;
 
 }  // namespace skimbo

@@ -70,6 +70,25 @@ TEST(FastPaths, FramesMatchTheirPlainComposition) {
     }
 }
 
+// The bird alone over random pixels, turned by either way of fusing the turn the processor
+// offers: any angle, any height, any wing position, and whole sweeps of small turns.
+TEST(FastPaths, TurnedBirdMatchesThePlainTurn) {
+    std::mt19937 rng(29);
+    std::uniform_real_distribution<float> angle(-400, 400), small(-2, 2), row(-45, 215), clock(0, 100);
+    for (int i = 0; i < 800; ++i) {
+        const SceneView view{static_cast<ViewPhase>(1 + i % 4), row(rng), i % 2 ? angle(rng) : small(rng), clock(rng), 0, 0, 0, {}, 0};
+        Pixels want(canvas_pixel_count);
+        for (std::uint32_t& p : want) p = static_cast<std::uint32_t>(rng()) & 0x00FFFFFFu;
+        Pixels got = want;
+        reference_bird(want, view);
+        for (bool fused : {false, has_fused_instruction()}) {
+            Pixels drawn = got;
+            draw_bird_by(drawn.data(), view, fused);
+            ASSERT_EQ(drawn, want) << "view " << i << (fused ? " with" : " without") << " the instruction";
+        }
+    }
+}
+
 // Random bits, and operands like the bird's: half columns, turns below one, short rows.
 TEST(FastPaths, FusedMultiplyAddRoundsOnceLikeTheLibrary) {
     std::mt19937 rng(13);

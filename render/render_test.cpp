@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <random>
 #include <string>
@@ -130,6 +131,39 @@ TEST(Scene, TheVeilIsTheBlendOfItsColourOverEveryPixel) {
     for (std::size_t i = 0; i < canvas.size(); ++i) want[i] = testing::reference_blend(canvas[i], dimming_colour);
     dim_canvas(canvas.data());
     EXPECT_EQ(canvas, want);
+}
+
+// A view is drawn again exactly when its frame differs: after a change of any one field the
+// renderer reads, and after none, the canvas equals a drawing from scratch. A clock that keeps
+// the wing where it was changes nothing.
+TEST(SceneCanvas, DrawsAgainExactlyWhenTheFrameDiffers) {
+    const SceneView base{ViewPhase::Playing, 71.6f, -14.0f, 5.37f, 311.4f, 27, 31, {{108.6f, 70}, {288.6f, 95}, {468.6f, 58}}, 0};
+    const std::tuple<const char*, std::function<void(SceneView&)>, bool> changes[] = {
+        {"nothing", [](SceneView&) {}, false},
+        {"the clock within one wing position", [](SceneView& v) { v.anim_clock += 0.01f; }, false},
+        {"the clock to the next wing position", [](SceneView& v) { v.anim_clock += 0.1f; }, true},
+        {"the phase", [](SceneView& v) { v.phase = ViewPhase::Paused; }, true},
+        {"the height", [](SceneView& v) { v.bird_y += 0.25f; }, true},
+        {"the angle", [](SceneView& v) { v.bird_angle = 0.0f; }, true},
+        {"the scroll", [](SceneView& v) { v.scroll += 1.0f; }, true},
+        {"the score", [](SceneView& v) { v.score += 1; }, true},
+        {"the best", [](SceneView& v) { v.best += 1; }, true},
+        {"the exit ring", [](SceneView& v) { v.exit_progress = 400; }, true},
+        {"a pipe's column", [](SceneView& v) { v.pipes[1].x -= 0.5f; }, true},
+        {"a pipe's gap", [](SceneView& v) { v.pipes[2].gap_y += 1.0f; }, true},
+        {"one pipe fewer", [](SceneView& v) { v.pipes.pop_back(); }, true},
+    };
+    for (const auto& [name, change, redrawn] : changes) {
+        SceneView next = base;
+        change(next);
+        SceneCanvas scene;
+        Canvas32 canvas(canvas_pixel_count), fresh(canvas_pixel_count);
+        ASSERT_TRUE(scene.draw(base, canvas.data(), canvas.size()));
+        EXPECT_EQ(scene.draw(next, canvas.data(), canvas.size()), redrawn) << name;
+        EXPECT_EQ(same_frame(base, next), !redrawn) << name;
+        render_scene(next, fresh.data(), fresh.size());
+        EXPECT_TRUE(canvas == fresh) << name;
+    }
 }
 
 }  // namespace

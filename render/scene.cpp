@@ -1,5 +1,7 @@
 #include "render/scene.h"
 
+#include <bit>
+
 #include "render/canvas.h"
 #include "render/scene_parts.h"
 
@@ -15,7 +17,28 @@ void draw_world_things(std::uint32_t* canvas, const SceneView& view) {
     draw_bird(canvas, view);
 }
 
+bool same_bits(float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); }
+
 }  // namespace
+
+bool same_frame(const SceneView& a, const SceneView& b) {
+    if (a.phase != b.phase || !same_bits(a.bird_y, b.bird_y) || !same_bits(a.bird_angle, b.bird_angle) ||
+        bird_sprite_index(a.anim_clock, a.phase) != bird_sprite_index(b.anim_clock, b.phase) ||
+        !same_bits(a.scroll, b.scroll) || a.score != b.score || a.best != b.best ||
+        a.exit_progress != b.exit_progress || a.pipes.size() != b.pipes.size())
+        return false;
+    for (std::size_t i = 0; i < a.pipes.size(); ++i)
+        if (!same_bits(a.pipes[i].x, b.pipes[i].x) || !same_bits(a.pipes[i].gap_y, b.pipes[i].gap_y)) return false;
+    return true;
+}
+
+bool SceneCanvas::draw(const SceneView& view, std::uint32_t* canvas, std::size_t canvas_pixels) {
+    if (showing && same_frame(view, shown)) return false;
+    render_scene(view, canvas, canvas_pixels);
+    shown = view;
+    showing = canvas && canvas_pixels >= canvas_pixel_count;
+    return true;
+}
 
 // Every frame is drawn from scratch: world, bird, ground, then the dimming veil of the
 // still screens, the interface of the phase, and the corner marks with the exit ring.

@@ -1,6 +1,7 @@
 #pragma once
 // One frame's description, filled by the session driver from the game and the gesture
-// tracker, and drawn from scratch by render_scene. The renderer keeps no state.
+// tracker, and drawn from scratch by render_scene, which keeps no state; a SceneCanvas
+// remembers what its canvas shows, so that a frame that stands still is not drawn again.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -28,5 +29,20 @@ struct SceneView {
 
 // Draws the whole frame; does nothing unless canvas holds at least 110,080 pixels.
 void render_scene(const SceneView& view, std::uint32_t* canvas, std::size_t canvas_pixels);
+
+// Whether two views draw the same frame: every field the renderer reads, bit for bit, except
+// the animation clock, which counts only through the bird frame it picks.
+bool same_frame(const SceneView& a, const SceneView& b);
+
+// One canvas and the view it shows. A view that draws the frame the canvas already shows (a
+// paused game, a game-over screen between two wing beats) is not drawn again; nothing else may
+// write the canvas.
+struct SceneCanvas {
+    SceneView shown;
+    bool showing = false;
+
+    // Draws the view unless the canvas shows its frame already; returns whether it drew.
+    bool draw(const SceneView& view, std::uint32_t* canvas, std::size_t canvas_pixels);
+};
 
 }  // namespace skimbo

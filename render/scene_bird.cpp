@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "render/art_data.h"
 #include "render/assets.h"
@@ -15,10 +16,15 @@
 #include "render/scene_parts.h"
 #include "render/spans.h"
 
+#ifdef __x86_64__
+#include <immintrin.h>
+#endif
+
 namespace skimbo {
 namespace {
 
 using pixel_vectors::u16x8;
+using pixel_vectors::u32x4;
 using pixel_vectors::u8x16;
 using u64x2 = std::uint64_t __attribute__((vector_size(16)));
 
@@ -27,72 +33,221 @@ constexpr int reach_rows = 19;
 constexpr int w = bird_width, h = bird_height;
 constexpr float half_w = w * 0.5f, half_h = h * 0.5f;
 
-// Two neighbouring pixels' channels as 16-bit lanes: the left one in lanes 0-3.
-u16x8 channel_pair(const std::uint32_t* left) {
-    std::uint64_t two;
-    std::memcpy(&two, left, sizeof two);
-    return reinterpret_cast<u16x8>(__builtin_shufflevector(reinterpret_cast<u8x16>(u64x2{two, 0}), u8x16{},  //
-                                                           0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23));
-}
-
 // floor(t) for -1 < t < 64: the truncation, one less where that rounded up.
 int floor_small(float t) {
     const int truncated = static_cast<int>(t);
     return truncated - (t < static_cast<float>(truncated));
 }
 
-// The four taps around (u, v), weighted 256 - fx and fx across, 256 - fy and fy down. The
-// sums run across first, four channels at a time in 16 bits (two channels times weights
-// that add up to 256 stay below 2^16), then down, two channels at a time in the 32-bit
-// halves of a 64-bit word: the same integers as every tap times wx * wy. Taps beyond the
-// frame land on its clear border and add nothing.
-std::uint32_t sample_bilinear(const std::uint32_t* padded, float u, float v) {
-    const int x0 = floor_small(u), y0 = floor_small(v);
-    const auto fu = static_cast<float>(x0), fv = static_cast<float>(y0);
-    auto fx = static_cast<std::uint16_t>((u - fu) * 256.0f);
-    auto fy = static_cast<std::uint64_t>((v - fv) * 256.0f);
-    const std::uint32_t* top = padded + (y0 + 1) * padded_bird_width + (x0 + 1);
-    const auto left = static_cast<std::uint16_t>(256 - fx);
-    const u16x8 weights = {left, left, left, left, fx, fx, fx, fx};
-    u16x8 upper = channel_pair(top) * weights, lower = channel_pair(top + padded_bird_width) * weights;
-    u16x8 across = __builtin_shufflevector(upper, lower, 0, 1, 2, 3, 8, 9, 10, 11) +
-                   __builtin_shufflevector(upper, lower, 4, 5, 6, 7, 12, 13, 14, 15);
-    const u64x2 rows = reinterpret_cast<u64x2>(across);
-    constexpr std::uint64_t even = 0x0000FFFF0000FFFFull, half = 0x0000800000008000ull;
-    const std::uint64_t blue_red = (rows[0] & even) * (256 - fy) + (rows[1] & even) * fy + half;
-    const std::uint64_t green_alpha = (rows[0] >> 16 & even) * (256 - fy) + (rows[1] >> 16 & even) * fy + half;
-    return static_cast<std::uint32_t>((blue_red >> 16 & 0xFFu) | (green_alpha >> 8 & 0xFF00u) |
-                                      (blue_red >> 32 & 0xFF0000u) | (green_alpha >> 24 & 0xFF000000u));
-}
+// Where each column a turned row may reach samples the frame: the padded frame's index of its
+// top-left tap, and the weights of its taps for the fractions fx across and fy down in 256ths:
+// across the 16-bit pair 256 - fx (low half) and fx, down 256 - fy and fy. A column outside
+// the frame gets the index of the blank cell past the frame's own.
+constexpr int reach_width = 40;  // whole blocks
+constexpr int reach_columns = bird_last_column - bird_first_column + 1;
+static_assert(reach_width >= reach_columns);
+constexpr int block_width = 8;  // columns turned side by side
+static_assert(reach_width % block_width == 0);
 
-// The columns of row offset dy (from the centre) where -1 < u < w and -1 < v < h can hold,
-// widened well beyond any rounding of the per-pixel test, which still decides every pixel.
-struct Columns {
-    int first, last;  // inclusive
+struct RowSamples {
+    alignas(32) std::int32_t cell[reach_width];
+    alignas(32) std::uint32_t across[reach_width];
+    alignas(32) std::uint32_t up[reach_width], down[reach_width];
 };
 
-// Where |a * dx + b| < half lies, as an interval of dx; all or nothing when a is negligible.
-void limit(double a, double b, double half, double& lo, double& hi) {
-    constexpr double margin = 0.01;
-    half += margin;
-    if (std::fabs(a) < 1e-6) {
-        if (std::fabs(b) >= half + 1e-3) hi = lo - 1;  // no column can pass
-        return;
-    }
-    double from = (-half - b) / a, to = (half - b) / a;
-    lo = std::max(lo, std::min(from, to));
-    hi = std::min(hi, std::max(from, to));
+// Each column's distance from the turning point, dx = x + 0.5 - 150; the columns that fill the
+// last vector lie so far out that no turn brings them into the frame.
+constexpr std::array<float, reach_width> column_dx = [] {
+    std::array<float, reach_width> dx{};
+    for (int i = 0; i < reach_width; ++i)
+        dx[i] = i < reach_columns ? (static_cast<float>(bird_first_column + i) + 0.5f) - bird_column : 1000.0f;
+    return dx;
+}();
+
+template <bool instruction>
+[[gnu::always_inline]] inline float turn_term(float a, float b, float c) {
+    if constexpr (instruction) return std::fmaf(a, b, c);
+    else return fused_multiply_add(a, b, c);
 }
 
-Columns reachable_columns(float dy, float sn, float cs) {
-    double lo = bird_first_column - 1 - double{bird_column}, hi = bird_last_column + 1 - double{bird_column};
-    limit(cs, static_cast<double>(dy) * sn, half_w + 0.5, lo, hi);  // u = 12.5 + dx cs + dy sn
-    limit(-sn, static_cast<double>(dy) * cs, half_h + 0.5, lo, hi);  // v = 9.5 - dx sn + dy cs
-    if (!(lo <= hi)) return {1, 0};
-    // dx = x + 0.5 - 150; one more column on each side.
-    return {std::max(bird_first_column, static_cast<int>(std::floor(lo + 149.5)) - 1),
-            std::min(bird_last_column, static_cast<int>(std::ceil(hi + 149.5)) + 1)};
+// The turn of one row, every column side by side: u = 12.5 + dx cs + dy sn and v = 9.5 - dx sn
+// + dy cs as fused multiply-adds (fusing on the half size w*0.5, resp. h*0.5, is a plain
+// addition, since that product is exact), then the taps and weights of the point (u, v).
+// Only the blocks of columns from first_block to last_block are placed.
+template <bool instruction>
+[[gnu::always_inline]] inline void place_row(float dy, float sn, float cs, int first_block, int last_block,
+                                             RowSamples& out) {
+    const float dy_sn = dy * sn, dy_cs = dy * cs;
+    for (int block = first_block; block <= last_block; ++block)
+    for (int k = 0; k < block_width; ++k) {
+        const int i = block * block_width + k;
+        const float dx = column_dx[i];
+        const float u = (half_w + turn_term<instruction>(dx, cs, dy_sn)) - 0.5f;
+        const float v = (half_h + turn_term<instruction>(-dx, sn, dy_cs)) - 0.5f;
+        const bool inside = (u > -1.0f) & (u < w) & (v > -1.0f) & (v < h);
+        const int x0 = floor_small(u), y0 = floor_small(v);
+        out.cell[i] = inside ? (y0 + 1) * padded_bird_width + (x0 + 1) : padded_bird_cells;
+        // In [0, 256): converted as signed, which is one instruction, then taken as unsigned.
+        const auto fx = static_cast<std::uint32_t>(static_cast<int>((u - static_cast<float>(x0)) * 256.0f));
+        const auto fy = static_cast<std::uint32_t>(static_cast<int>((v - static_cast<float>(y0)) * 256.0f));
+        out.across[i] = (256 - fx) | fx << 16;
+        out.up[i] = 256 - fy, out.down[i] = fy;
+    }
 }
+
+// A pixel's four channels, one in each 32-bit lane.
+u32x4 channels(const std::uint32_t* pixel) {
+    std::uint32_t word;
+    std::memcpy(&word, pixel, sizeof word);
+    const auto pairs = reinterpret_cast<u32x4>(pixel_vectors::widen_low(u32x4{word}));
+    return reinterpret_cast<u32x4>(pixel_vectors::widen_low(pairs));
+}
+
+// Two neighbouring taps as 16-bit lanes, channel by channel, the left tap's first:
+// left blue, right blue, left green ...
+u16x8 tap_pairs(const std::uint32_t* left) {
+    std::uint64_t two;
+    std::memcpy(&two, left, sizeof two);
+    const auto bytes = reinterpret_cast<u8x16>(u64x2{two, 0});
+    return reinterpret_cast<u16x8>(
+        __builtin_shufflevector(bytes, bytes, 0, 8, 4, 8, 1, 8, 5, 8, 2, 8, 6, 8, 3, 8, 7, 8));
+}
+
+// The four taps from cell `top` on, each channel the sum of taps times weights, rounded to 8
+// bits, in the third byte of its lane (every sum stays below 2^24): each tap pair times
+// 256 - fx and fx summed in 16 bits (below 2^16, as the weights add up to 256), then the two
+// rows times 256 - fy and fy in 32 bits. Taps beyond the frame land on its clear border and
+// add nothing.
+[[gnu::always_inline]] inline u32x4 sample_taps(const std::uint32_t* top, const RowSamples& s, int i) {
+    const auto across = reinterpret_cast<u16x8>(u32x4{} + s.across[i]);
+    const auto upper = reinterpret_cast<u32x4>(tap_pairs(top) * across);
+    const auto lower = reinterpret_cast<u32x4>(tap_pairs(top + padded_bird_width) * across);
+    return ((upper & 0xFFFFu) + (upper >> 16)) * s.up[i] + ((lower & 0xFFFFu) + (lower >> 16)) * s.down[i] + 0x8000u;
+}
+
+// The colour channels of a pixel, one in each lane and each below 256, as a canvas word: the
+// top byte is taken from a high byte of the last lane, which is zero.
+std::uint32_t canvas_word(u32x4 lanes) {
+    const auto bytes = reinterpret_cast<u8x16>(lanes);
+    return reinterpret_cast<u32x4>(
+        __builtin_shufflevector(bytes, bytes, 0, 4, 8, 13, 0, 4, 8, 13, 0, 4, 8, 13, 0, 4, 8, 13))[0];
+}
+
+// blend_pixel of the sample over a canvas pixel, lane by lane: an opaque sample replaces the
+// pixel, any other scales its channels by (255 - alpha) / 255 as mul_div255 rounds and adds
+// the sample's. A premultiplied sample never has a channel above its alpha, so with alpha 0 it
+// adds nothing to the unscaled pixel.
+[[gnu::always_inline]] inline void blend_sample(std::uint32_t& pixel, u32x4 sum) {
+    u32x4 blended = sum >> 16;
+    if (blended[3] != 255) {
+        const u32x4 inverse_alpha = 255u - __builtin_shufflevector(blended, blended, 3, 3, 3, 3);
+        const u32x4 t = channels(&pixel) * inverse_alpha + 0x80u;
+        blended += ((t >> 8) + t) >> 8;
+    }
+    pixel = canvas_word(blended);
+}
+
+// What every row of one turned bird shares.
+struct Turn {
+    const std::uint32_t* frame;  // padded
+    const std::uint8_t* blank;   // the frame's blank cells
+    float sn, cs, centre;
+    float reach;  // rows farther than this from the centre miss the frame
+    // 1 / cs and 1 / sn, or 0 where the turn makes that bound meaningless.
+    float inverse_cs, inverse_sn;
+
+    // The columns (indices from bird_first_column) a row dy from the centre can reach, first >
+    // last for none: where |dx cs + dy sn| < w/2 + 1/2 and |dy cs - dx sn| < h/2 + 1/2,
+    // widened by a tenth of a column on either side. The roundings of the turn move u and v
+    // by less than 1e-5, that is dx by less than 0.01 with |cs|, |sn| >= 1e-3, and this bound's
+    // own roundings by about as much.
+    std::pair<int, int> columns(float dy) const {
+        float lo = -1000.0f, hi = 1000.0f;
+        auto narrow = [&lo, &hi](float centre, float half) {
+            lo = std::max(lo, centre - half), hi = std::min(hi, centre + half);
+        };
+        if (inverse_cs != 0.0f) narrow(-dy * sn * inverse_cs, (half_w + 0.5f) * std::fabs(inverse_cs));
+        if (inverse_sn != 0.0f) narrow(dy * cs * inverse_sn, (half_h + 0.5f) * std::fabs(inverse_sn));
+        constexpr float first_dx = bird_first_column + 0.5f - bird_column;  // of column index 0
+        const float first = std::max(lo - 0.1f - first_dx, 0.0f);
+        const float last = std::min(hi + 0.1f - first_dx, static_cast<float>(reach_columns - 1));
+        if (!(first <= last)) return {1, 0};
+        return {static_cast<int>(first), static_cast<int>(last)};
+    }
+};
+
+template <bool instruction>
+[[gnu::always_inline]] inline void draw_turned_rows(std::uint32_t* canvas, const Turn& turn, int first_row,
+                                                    int last_row) {
+    RowSamples s;
+    const std::uint32_t* frame = turn.frame;
+    const std::uint8_t* blank = turn.blank;
+    for (int y = first_row; y < last_row; ++y) {
+        const float dy = (static_cast<float>(y) + 0.5f) - turn.centre;
+        if (!(std::fabs(dy) < turn.reach)) continue;
+        const auto [first, last] = turn.columns(dy);
+        if (first > last) continue;
+        place_row<instruction>(dy, turn.sn, turn.cs, first / block_width, last / block_width, s);
+        std::uint32_t* row = canvas + y * canvas_width + bird_first_column;
+        for (int i = first; i <= last; ++i)
+            if (!blank[s.cell[i]]) blend_sample(row[i], sample_taps(frame + s.cell[i], s, i));
+    }
+}
+
+// The x86-64 baseline has no fused multiply-add instruction; a turn with the instruction is
+// compiled for the extensions that have it and wider integer vectors, and taken only where
+// the processor reports them.
+#if defined(__x86_64__) && !(defined(__FMA__) && defined(__AVX2__))
+#define SKIMBO_FUSED_INSTRUCTION __attribute__((target("avx2,fma")))
+#else
+#define SKIMBO_FUSED_INSTRUCTION
+#endif
+
+void draw_turned_rows_emulated(std::uint32_t* canvas, const Turn& turn, int first_row, int last_row) {
+    draw_turned_rows<false>(canvas, turn, first_row, last_row);
+}
+
+#ifdef __x86_64__
+// The same rows with the instruction's sampler; its intrinsics need the extensions' context.
+// sample_taps with two taps to an instruction: the taps of a row side by side as 16-bit
+// pairs, each pair times (256 - fx, fx) and summed in one step (every term below 2^16, so the
+// signed multiply is exact), then the two rows times 256 - fy and fy in 32-bit lanes.
+SKIMBO_FUSED_INSTRUCTION inline u32x4 sample_taps_paired(const std::uint32_t* top, const RowSamples& s, int i) {
+    const __m256i taps = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top))),
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + padded_bird_width)), 1);
+    const __m256i pairs = _mm256_shuffle_epi8(
+        taps, _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,  //
+                               0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1));
+    const __m256i rows = _mm256_madd_epi16(pairs, _mm256_set1_epi32(static_cast<int>(s.across[i])));
+    const __m256i down = _mm256_blend_epi32(_mm256_set1_epi32(static_cast<int>(s.up[i])),
+                                            _mm256_set1_epi32(static_cast<int>(s.down[i])), 0xF0);
+    const __m256i weighted = _mm256_mullo_epi32(rows, down);
+    const __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(weighted), _mm256_extracti128_si256(weighted, 1));
+    return reinterpret_cast<u32x4>(_mm_add_epi32(sum, _mm_set1_epi32(0x8000)));
+}
+
+SKIMBO_FUSED_INSTRUCTION void draw_turned_rows_fused(std::uint32_t* canvas, const Turn& turn, int first_row,
+                                                     int last_row) {
+    RowSamples s;
+    const std::uint32_t* frame = turn.frame;
+    const std::uint8_t* blank = turn.blank;
+    for (int y = first_row; y < last_row; ++y) {
+        const float dy = (static_cast<float>(y) + 0.5f) - turn.centre;
+        if (!(std::fabs(dy) < turn.reach)) continue;
+        const auto [first, last] = turn.columns(dy);
+        if (first > last) continue;
+        place_row<true>(dy, turn.sn, turn.cs, first / block_width, last / block_width, s);
+        std::uint32_t* row = canvas + y * canvas_width + bird_first_column;
+        for (int i = first; i <= last; ++i)
+            if (!blank[s.cell[i]]) blend_sample(row[i], sample_taps_paired(frame + s.cell[i], s, i));
+    }
+}
+#else
+void draw_turned_rows_fused(std::uint32_t* canvas, const Turn& turn, int first_row, int last_row) {
+    draw_turned_rows<true>(canvas, turn, first_row, last_row);
+}
+#endif
 
 // An unturned bird (sine 0, cosine 1) needs no turn per pixel: the turned computation gives
 // u = (13 + dx) - 0.5, the whole number x - 137, and one v for a whole row. With no fraction
@@ -120,9 +275,9 @@ void draw_unturned_row(std::uint32_t* canvas_row, const std::uint32_t* padded, f
     blend_span(canvas_row + unturned_first_column, mixed.data() + 1, w);
 }
 
-const std::uint32_t* padded_frame(int sprite) {
-    int frame = sprite >= bird_flight_first ? sprite - bird_flight_first : 4 + sprite - bird_stunned_first;
-    return art_data::bird_padded[frame];
+// Flight frames 0-3, then stunned 0-1, as the padded frames are stored.
+int bird_frame(int sprite) {
+    return sprite >= bird_flight_first ? sprite - bird_flight_first : 4 + sprite - bird_stunned_first;
 }
 
 }  // namespace
@@ -142,10 +297,21 @@ std::optional<BirdRows> bird_rows(float bird_y) {
     return BirdRows{bird_y, first < 0 ? 0 : first, last > world_rows ? world_rows : last};
 }
 
-void draw_bird(std::uint32_t* canvas, const SceneView& view) {
+bool has_fused_instruction() {
+#if defined(__x86_64__) && !(defined(__FMA__) && defined(__AVX2__))
+    return __builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2");
+#else
+    return true;
+#endif
+}
+
+void draw_bird(std::uint32_t* canvas, const SceneView& view) { draw_bird_by(canvas, view, has_fused_instruction()); }
+
+void draw_bird_by(std::uint32_t* canvas, const SceneView& view, bool fused_instruction) {
     std::optional<BirdRows> rows = bird_rows(view.bird_y);
     if (!rows) return;
-    const std::uint32_t* frame = padded_frame(bird_sprite_index(view.anim_clock, view.phase));
+    const int frame_index = bird_frame(bird_sprite_index(view.anim_clock, view.phase));
+    const std::uint32_t* frame = art_data::bird_padded[frame_index];
     float angle = std::isfinite(view.bird_angle) ? view.bird_angle : 0.0f;
     float turn = std::fmod(angle, 360.0f) * 0.017453292f;
     float sn = std::sin(turn), cs = std::cos(turn);
@@ -156,19 +322,14 @@ void draw_bird(std::uint32_t* canvas, const SceneView& view) {
         }
         return;
     }
-    for (int y = rows->first; y < rows->last; ++y) {
-        float dy = (static_cast<float>(y) + 0.5f) - rows->centre;
-        const Columns reach = reachable_columns(dy, sn, cs);
-        for (int x = reach.first; x <= reach.last; ++x) {
-            float dx = (static_cast<float>(x) + 0.5f) - bird_column;
-            // The turn is fused multiply-adds; fusing on the half size w*0.5 (resp. h*0.5)
-            // is a plain addition, since that product is exact.
-            float u = (half_w + fused_multiply_add(dx, cs, dy * sn)) - 0.5f;
-            float v = (half_h + fused_multiply_add(-dx, sn, dy * cs)) - 0.5f;
-            if (!(u > -1.0f && u < w && v > -1.0f && v < h)) continue;
-            blend_pixel(canvas[y * canvas_width + x], sample_bilinear(frame, u, v));
-        }
-    }
+    // A point of the frame lies within (w/2 + 1/2) |sn| + (h/2 + 1/2) |cs| rows of the centre;
+    // the margin covers the roundings of the turn many times over.
+    const float reach = ((half_w + 0.5f) * std::fabs(sn) + (half_h + 0.5f) * std::fabs(cs)) * 1.001f + 0.01f;
+    auto inverse = [](float t) { return std::fabs(t) < 1e-3f ? 0.0f : 1.0f / t; };
+    const Turn turned{frame, art_data::bird_blank_cells[frame_index], sn, cs, rows->centre, reach,
+                      inverse(cs), inverse(sn)};
+    if (fused_instruction) draw_turned_rows_fused(canvas, turned, rows->first, rows->last);
+    else draw_turned_rows_emulated(canvas, turned, rows->first, rows->last);
 }
 
 }  // namespace skimbo

@@ -61,6 +61,11 @@ void draw_clouds(std::uint32_t* canvas, float scroll);
 void draw_pipe(std::uint32_t* canvas, int x, int top, int bottom, bool cap_at_bottom);
 void draw_pipe_pair(std::uint32_t* canvas, float x, float gap_y);
 void draw_bird(std::uint32_t* canvas, const SceneView& view);
+// The turned bird's sample points are fused multiply-adds. Where the processor has no such
+// instruction (the x86-64 baseline) they are computed in double precision instead, to the
+// same bits; draw_bird takes the instruction wherever the processor has it.
+bool has_fused_instruction();
+void draw_bird_by(std::uint32_t* canvas, const SceneView& view, bool fused_instruction);
 void draw_ground(std::uint32_t* canvas, float scroll);
 
 // Under the veil of the still screens most of the world is backdrop, which is stored dimmed
