@@ -4,11 +4,13 @@
 #include <bit>
 #include <cmath>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "render/assets.h"
 #include "render/blit.h"
 #include "render/fused.h"
+#include "render/outlined_glyph.h"
 #include "render/rgb_bytes.h"
 #include "render/render_test_support.h"
 #include "render/scene_parts.h"
@@ -67,6 +69,22 @@ TEST(FastPaths, FramesMatchTheirPlainComposition) {
         for (auto [s, c] : {std::pair{&art, &got}, std::pair{&plain, &want}})
             blit_sprite(c->data(), *s, x, y, top, top + 82), blit_tinted(c->data(), *s, y, x / 4, std::uint32_t(colour));
         ASSERT_EQ(got, want) << "view " << i;
+    }
+}
+
+// Glyphs of every font outlined anywhere over random pixels, the edges of the canvas included,
+// against their five layers blended one after the other.
+TEST(FastPaths, OutlinedGlyphsMatchTheirLayers) {
+    std::mt19937 rng(31);
+    for (int i = 0; i < 3000; ++i) {
+        const int sprite = font_small_first + static_cast<int>(rng() % (3 * glyph_count));
+        const int x = static_cast<int>(rng() % 700) - 30, y = static_cast<int>(rng() % 232) - 30;
+        Pixels want = testing::patterned_canvas(static_cast<std::uint32_t>(rng())), got = want;
+        for (auto [dx, dy] : {std::pair{-1, 0}, std::pair{1, 0}, std::pair{0, -1}, std::pair{0, 2}})
+            testing::reference_blit(want, sprite_table[sprite], x + dx, y + dy, 0, canvas_height);
+        testing::reference_blit(want, sprite_table[sprite], x, y, 0, canvas_height, outline_fill_colour);
+        draw_outlined_glyph(got.data(), sprite, x, y);
+        ASSERT_EQ(got, want) << "sprite " << sprite << " at " << x << ", " << y;
     }
 }
 

@@ -4,16 +4,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <utility>
 
 #include "render/assets.h"
 #include "render/blit.h"
+#include "render/outlined_glyph.h"
 
 namespace skimbo {
 namespace {
 
 constexpr std::uint32_t shadow_colour = 0xF4FCFF;
-constexpr std::uint32_t fill_colour = 0xFFFFFF;
 
 struct Font {
     int first_sprite;
@@ -36,17 +35,11 @@ std::int64_t run_start(int cx, int size, std::int64_t n, int advance) {
     return cx - std::int64_t{advance} * n / 2;
 }
 
-void draw_glyph(std::uint32_t* canvas, const Sprite& glyph, int x, int y, TextStyle style) {
-    if (style == TextStyle::Plain) {
-        blit_tinted(canvas, glyph, x, y + 1, shadow_colour);
-        blit_sprite(canvas, glyph, x, y, 0, canvas_height);
-        return;
-    }
-    // Every glyph pixel is already the glyph colour at the pixel's coverage (the art generator
-    // refuses anything else), so the outline in that colour is the glyph itself, untinted.
-    for (auto [dx, dy] : {std::pair{-1, 0}, std::pair{1, 0}, std::pair{0, -1}, std::pair{0, 2}})
-        blit_sprite(canvas, glyph, x + dx, y + dy, 0, canvas_height);
-    blit_tinted(canvas, glyph, x, y, fill_colour);
+void draw_glyph(std::uint32_t* canvas, int sprite, int x, int y, TextStyle style) {
+    if (style == TextStyle::Outlined) return draw_outlined_glyph(canvas, sprite, x, y);
+    const Sprite& glyph = sprite_table[sprite];
+    blit_tinted(canvas, glyph, x, y + 1, shadow_colour);
+    blit_sprite(canvas, glyph, x, y, 0, canvas_height);
 }
 
 }  // namespace
@@ -63,7 +56,7 @@ void draw_text(std::uint32_t* canvas, const char* text, int cx, int y, int size,
     for (const char* p = text; *p && pen < canvas_width + reach; ++p, pen += font->advance) {
         std::optional<int> glyph = glyph_index(static_cast<unsigned char>(*p));
         if (!glyph || pen <= -reach) continue;
-        draw_glyph(canvas, sprite_table[font->first_sprite + *glyph], static_cast<int>(pen), y, style);
+        draw_glyph(canvas, font->first_sprite + *glyph, static_cast<int>(pen), y, style);
     }
 }
 
