@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "render/art_data.h"
 #include "render/assets.h"
@@ -59,7 +60,7 @@ void draw_clouds(std::uint32_t* canvas, float scroll) {
 }
 
 // The body repeats one row of the pipe image all the way down: each of that row's runs is
-// copied (opaque) or blended down the column of rows.
+// blended down the column of rows or, where opaque, copied once and that copy repeated.
 void draw_pipe(std::uint32_t* canvas, int x, int top, int bottom, bool cap_at_bottom) {
     int r0 = std::max(top, 0), r1 = std::min(bottom, world_rows);
     int c0 = std::max(x, 0), c1 = std::min(x + pipe_width, canvas_width);
@@ -68,10 +69,13 @@ void draw_pipe(std::uint32_t* canvas, int x, int top, int bottom, bool cap_at_bo
     for (std::uint32_t i = 0; i < runs.count; ++i) {
         const SpriteRun& run = runs.runs[i];
         int first = std::max(x + run.start, c0), end = std::min(x + run.start + run.length, c1);
+        const auto n = static_cast<std::size_t>(end - first);
+        const std::uint32_t* first_row = canvas + r0 * canvas_width + first;
         for (int row = r0; row < r1 && first < end; ++row) {
             std::uint32_t* dst = canvas + row * canvas_width + first;
-            if (run.opaque) copy_opaque_span(dst, body + (first - x), static_cast<std::size_t>(end - first));
-            else blend_span(dst, body + (first - x), static_cast<std::size_t>(end - first));
+            if (!run.opaque) blend_span(dst, body + (first - x), n);
+            else if (row == r0) copy_opaque_span(dst, body + (first - x), n);
+            else std::memcpy(dst, first_row, n * sizeof *dst);
         }
     }
     int cap_y = cap_at_bottom ? bottom - pipe_cap_height : top;
