@@ -28,6 +28,9 @@ extern const std::uint8_t pipe_body_packed[];
 // base colours; each also under the veil of the still screens.
 extern const std::uint32_t (&backdrop_rgb)[640 * 158];
 extern const std::uint32_t (&backdrop_dimmed_rgb)[640 * 158];
+// 1 for each backdrop row of a single colour (most of the sky and the ground's edge), which is
+// filled rather than copied: the frame then reads no image there at all.
+extern const std::uint8_t (&backdrop_plain_rows)[158];
 extern const std::uint32_t (&ground_rgb)[404 * 14];
 extern const std::uint32_t (&ground_dimmed_rgb)[404 * 14];
 // The bird frames inside a one-pixel clear border, flight frames 0-3, then stunned 0-1.

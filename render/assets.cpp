@@ -1,5 +1,7 @@
 #include "render/assets.h"
 
+#include <algorithm>
+
 #include "render/art_data.h"
 #include "render/art_forms.h"
 #include "render/art_pack.h"
@@ -24,6 +26,7 @@ struct Art {
     std::uint32_t pipe_body[36 * 172];
     std::uint32_t backdrop_rgb[640 * 158];
     std::uint32_t backdrop_dimmed_rgb[640 * 158];
+    std::uint8_t backdrop_plain_rows[158];
     std::uint32_t ground_rgb[404 * 14];
     std::uint32_t ground_dimmed_rgb[404 * 14];
     std::uint32_t bird_padded[6][padded_bird_cells];
@@ -42,6 +45,10 @@ void compose_still_forms() {
     for (std::size_t i = 0; i < std::size(art.backdrop_rgb); ++i) {
         art.backdrop_rgb[i] &= 0x00FFFFFFu;
         art.backdrop_dimmed_rgb[i] = dimmed(art.backdrop_rgb[i]);
+    }
+    for (int row = 0; row < 158; ++row) {
+        const std::uint32_t* p = art.backdrop_rgb + row * 640;
+        art.backdrop_plain_rows[row] = std::all_of(p, p + 640, [p](std::uint32_t c) { return c == p[0]; });
     }
     for (std::size_t i = 0; i < std::size(art.ground); ++i) {
         art.ground_rgb[i] = blend_premultiplied(ground_base(static_cast<int>(i / 404)), art.ground[i]);
@@ -107,6 +114,7 @@ constexpr std::array<Sprite, sprite_count> make_table() {
 
 const std::uint32_t (&art_data::backdrop_rgb)[640 * 158] = art.backdrop_rgb;
 const std::uint32_t (&art_data::backdrop_dimmed_rgb)[640 * 158] = art.backdrop_dimmed_rgb;
+const std::uint8_t (&art_data::backdrop_plain_rows)[158] = art.backdrop_plain_rows;
 const std::uint32_t (&art_data::ground_rgb)[404 * 14] = art.ground_rgb;
 const std::uint32_t (&art_data::ground_dimmed_rgb)[404 * 14] = art.ground_dimmed_rgb;
 const std::uint32_t (&art_data::bird_padded)[6][28 * 22] = art.bird_padded;

@@ -1,6 +1,7 @@
 // Every fast path of the renderer against the plain rule it replaces, on random inputs.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <random>
@@ -14,6 +15,7 @@
 #include "render/rgb_bytes.h"
 #include "render/render_test_support.h"
 #include "render/scene_parts.h"
+#include "render/spans.h"
 
 namespace skimbo {
 namespace {
@@ -70,6 +72,29 @@ TEST(FastPaths, FramesMatchTheirPlainComposition) {
             blit_sprite(c->data(), *s, x, y, top, top + 82), blit_tinted(c->data(), *s, y, x / 4, std::uint32_t(colour));
         ASSERT_EQ(got, want) << "view " << i;
     }
+}
+
+// Random sources (any alpha, clear and opaque ones often) over random pixels, every length up
+// to a few vectors from unaligned starts, both ways the processor offers; nothing past n moves.
+TEST(FastPaths, BlendAndFillSpansMatchPixelByPixel) {
+    std::mt19937 rng(37);
+    auto word = [&rng] {
+        const std::uint32_t a = std::array<std::uint32_t, 3>{0, 255, static_cast<std::uint32_t>(rng() & 255)}[rng() % 3];
+        return testing::reference_premultiply(rng() & 0x00FFFFFFu, a);
+    };
+    for (bool wide : {false, has_wide_spans()})
+        for (std::size_t n = 0; n < 70; ++n) {
+            Pixels src(n + 9), dst(n + 9);
+            for (std::size_t i = 0; i < src.size(); ++i) src[i] = word(), dst[i] = rng() & 0x00FFFFFFu;
+            const std::size_t first = rng() % 8;
+            Pixels blended = dst, filled = dst, want_blend = dst, want_fill = dst;
+            for (std::size_t i = first; i < first + n; ++i)
+                want_blend[i] = reference_blend(dst[i], src[i]), want_fill[i] = src[0] & 0x00FFFFFFu;
+            blend_span_by(blended.data() + first, src.data() + first, n, wide);
+            fill_span_by(filled.data() + first, n, src[0] & 0x00FFFFFFu, wide);
+            ASSERT_EQ(blended, want_blend) << n << (wide ? " wide" : "");
+            ASSERT_EQ(filled, want_fill) << n << (wide ? " wide" : "");
+        }
 }
 
 // Glyphs of every font outlined anywhere over random pixels, the edges of the canvas included,

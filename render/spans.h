@@ -14,6 +14,16 @@ void copy_opaque_span(std::uint32_t* dst, const std::uint32_t* src, std::size_t 
 // premultiplied source (alpha 0 leaves the pixel, 255 replaces it).
 void blend_span(std::uint32_t* dst, const std::uint32_t* src, std::size_t n);
 
+// dst[i] = colour: a backdrop row of one colour.
+void fill_span(std::uint32_t* dst, std::size_t n, std::uint32_t colour);
+
+// The x86-64 baseline has 16-byte vectors; where the processor has 32-byte ones (asked once),
+// blend_span and fill_span take eight pixels a step, lane for lane the same arithmetic. The
+// _by forms choose the way, so that tests check both.
+bool has_wide_spans();
+void blend_span_by(std::uint32_t* dst, const std::uint32_t* src, std::size_t n, bool wide);
+void fill_span_by(std::uint32_t* dst, std::size_t n, std::uint32_t colour, bool wide);
+
 // dst[i] = blend_premultiplied(dst[i], premultiply(colour, src[i] >> 24)): the alpha of the
 // source as a mask filled with the plain colour 0x00RRGGBB.
 void tint_span(std::uint32_t* dst, const std::uint32_t* src, std::size_t n, std::uint32_t colour);
