@@ -61,8 +61,10 @@ __attribute__((target("avx2"))) std::size_t blend_span_avx2(std::uint32_t* dst, 
 
 __attribute__((target("avx2"))) std::size_t fill_span_avx2(std::uint32_t* dst, std::size_t n, std::uint32_t colour) {
     const __m256i c = _mm256_set1_epi32(static_cast<int>(colour));
+    // Whole 32-byte blocks: a store that straddles two cache lines costs two.
     std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), c);
+    for (; i < n && reinterpret_cast<std::uintptr_t>(dst + i) % 32 != 0; ++i) dst[i] = colour;
+    for (; i + 8 <= n; i += 8) _mm256_store_si256(reinterpret_cast<__m256i*>(dst + i), c);
     return i;
 }
 
