@@ -1,8 +1,10 @@
 // The world layer: the scrolling backdrop and clouds, the pipes, and the ground strip.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "render/art_data.h"
 #include "render/assets.h"
@@ -53,10 +55,50 @@ CloudPlacement cloud_placement(int cloud, float scroll) {
     return {(starts[cloud].x - cloud_offset(scroll)) % 760 - cloud_width, starts[cloud].y};
 }
 
+namespace {
+
+// A cloud over the backdrop as a frame shows it. The clouds float at fixed heights over rows of
+// the backdrop that are each a single colour, and never over one another, so what a cloud
+// makes of the sky below it does not depend on the scroll: it is blended once, by the blit
+// itself, and copied whole into every frame. A cloud over a row of many colours would be
+// blended every frame instead.
+struct SkyCloud {
+    bool composed = false;
+    std::array<std::uint32_t, cloud_width * cloud_height> pixels{};
+};
+
+SkyCloud compose_sky_cloud(int y) {
+    SkyCloud cloud;
+    for (int r = 0; r < cloud_height; ++r)
+        if (y + r < 0 || y + r >= world_rows || !art_data::backdrop_plain_rows[y + r]) return cloud;
+    auto sky = std::make_unique<Canvas>();
+    for (int r = 0; r < cloud_height; ++r)
+        std::fill_n(sky->data() + (y + r) * canvas_width, cloud_width, art_data::backdrop_rgb[(y + r) * canvas_width]);
+    blit_sprite(sky->data(), sprite_table[cloud_sprite], 0, y, 0, world_rows);
+    for (int r = 0; r < cloud_height; ++r)
+        std::copy_n(sky->data() + (y + r) * canvas_width, cloud_width, cloud.pixels.data() + r * cloud_width);
+    cloud.composed = true;
+    return cloud;
+}
+
+}  // namespace
+
 void draw_clouds(std::uint32_t* canvas, float scroll) {
+    static const std::array<SkyCloud, cloud_count> sky = [] {
+        std::array<SkyCloud, cloud_count> clouds;
+        for (int i = 0; i < cloud_count; ++i) clouds[i] = compose_sky_cloud(cloud_placement(i, 0).y);
+        return clouds;
+    }();
     for (int i = 0; i < cloud_count; ++i) {
         const CloudPlacement c = cloud_placement(i, scroll);
-        blit_sprite(canvas, sprite_table[cloud_sprite], c.x, c.y, 0, world_rows);
+        if (!sky[i].composed) {
+            blit_sprite(canvas, sprite_table[cloud_sprite], c.x, c.y, 0, world_rows);
+            continue;
+        }
+        const int first = std::max(c.x, 0), end = std::min(c.x + cloud_width, canvas_width);
+        for (int r = 0; r < cloud_height && first < end; ++r)
+            std::memcpy(canvas + (c.y + r) * canvas_width + first, sky[i].pixels.data() + r * cloud_width + (first - c.x),
+                        static_cast<std::size_t>(end - first) * sizeof *canvas);
     }
 }
 
