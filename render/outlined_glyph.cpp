@@ -73,17 +73,26 @@ std::uint32_t fixed_colour(const PixelLayers& p) {
     return c;
 }
 
-void add_run(ComposedGlyph& g, int row, const std::vector<PixelLayers>& pixels, int start, int end, bool fixed) {
+bool fixed(const PixelLayers& p) { return p.last_opaque >= 0; }
+
+void add_fixed_run(ComposedGlyph& g, int row, const std::vector<PixelLayers>& pixels, int start, int end) {
+    g.rows[row].push_back({std::uint16_t(start), std::uint16_t(end - start), 0, std::uint32_t(g.words.size())});
+    for (int c = start; c < end; ++c) g.words.push_back(fixed_colour(pixels[c]));
+}
+
+// A row with a soft rim is one blended run from its first touched pixel to its last: its few
+// short stretches would cost more to visit one by one than to blend whole. A fixed colour
+// inside it is set, fully opaque, by the last plane the run blends; the planes before it
+// only blend pixels that plane then replaces.
+void add_blended_run(ComposedGlyph& g, int row, const std::vector<PixelLayers>& pixels, int start, int end) {
     ComposedRun run{std::uint16_t(start), std::uint16_t(end - start), 0, std::uint32_t(g.words.size())};
-    if (fixed) {
-        for (int c = start; c < end; ++c) g.words.push_back(fixed_colour(pixels[c]));
-    } else {
-        for (int l = 0; l < layer_count; ++l)
-            for (int c = start; c < end; ++c)
-                if (pixels[c].words[l]) run.layers |= std::uint8_t(1 << l);
-        for (int l = 0; l < layer_count; ++l)
-            for (int c = start; c < end && (run.layers >> l & 1); ++c) g.words.push_back(pixels[c].words[l]);
-    }
+    for (int l = 0; l < layer_count; ++l)
+        for (int c = start; c < end; ++c)
+            if (!fixed(pixels[c]) && pixels[c].words[l]) run.layers |= std::uint8_t(1 << l);
+    const int last = 31 - __builtin_clz(run.layers);
+    for (int l = 0; l < layer_count; ++l)
+        for (int c = start; c < end && (run.layers >> l & 1); ++c)
+            g.words.push_back(!fixed(pixels[c]) ? pixels[c].words[l] : l == last ? 0xFF000000u | fixed_colour(pixels[c]) : 0);
     g.rows[row].push_back(run);
 }
 
@@ -93,17 +102,23 @@ std::unique_ptr<ComposedGlyph> compose(const Sprite& glyph) {
     g->rows.resize(g->height);
     for (int row = 0; row < g->height; ++row) {
         std::vector<PixelLayers> pixels(g->width);
-        for (int col = 0; col < g->width; ++col) pixels[col] = layers_at(glyph, col, row);
-        for (int col = 0; col < g->width;) {
-            if (!pixels[col].touched) {
-                ++col;
-                continue;
-            }
-            const bool fixed = pixels[col].last_opaque >= 0;
-            int end = col;
-            while (end < g->width && pixels[end].touched && (pixels[end].last_opaque >= 0) == fixed) ++end;
-            add_run(*g, row, pixels, col, end, fixed);
-            col = end;
+        int first = g->width, end = 0;
+        bool rim = false;
+        for (int col = 0; col < g->width; ++col) {
+            pixels[col] = layers_at(glyph, col, row);
+            if (!pixels[col].touched) continue;
+            first = std::min(first, col), end = col + 1;
+            rim |= !fixed(pixels[col]);
+        }
+        if (rim) {
+            add_blended_run(*g, row, pixels, first, end);
+            continue;
+        }
+        for (int col = first; col < end;) {
+            int stop = col;
+            while (stop < end && pixels[stop].touched) ++stop;
+            if (stop > col) add_fixed_run(*g, row, pixels, col, stop);
+            col = stop + 1;
         }
     }
     return g;
