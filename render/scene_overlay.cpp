@@ -1,10 +1,16 @@
 // What lies over the world: the veil of the still screens, the interface of each
 // phase, the corner buttons and the exit-hold ring around the close button.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
 
+#include "render/art_data.h"
 #include "render/assets.h"
 #include "render/blend.h"
 #include "render/blit.h"
@@ -31,6 +37,63 @@ void draw_game_over(std::uint32_t* canvas, const SceneView& view) {
     draw_button(canvas, restart_button_sprite, big_button_x, big_button_y);
 }
 
+// The corner buttons stand over rows of the backdrop that are each a single colour. Where no
+// cloud, pipe or bird passes under one and no veil lies over the world, what the button makes
+// of the sky is the same every frame: it is blended once, by the blit itself, and copied.
+struct SkyButton {
+    bool composed = false;
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+SkyButton compose_sky_button(int sprite, int x) {
+    const Sprite& art = sprite_table[sprite];
+    SkyButton button{false, int(art.width), int(art.height), {}};
+    const int y = corner_button_y;
+    for (int r = y; r < y + button.height; ++r)
+        if (r >= world_rows || !art_data::backdrop_plain_rows[r]) return button;
+    auto sky = std::make_unique<Canvas>();
+    for (int r = y; r < y + button.height; ++r)
+        std::fill_n(sky->data() + r * canvas_width + x, button.width, art_data::backdrop_rgb[r * canvas_width]);
+    draw_button(sky->data(), sprite, x, y);
+    for (int r = y; r < y + button.height; ++r)
+        button.pixels.insert(button.pixels.end(), sky->data() + r * canvas_width + x, sky->data() + r * canvas_width + x + button.width);
+    button.composed = true;
+    return button;
+}
+
+// Whether nothing of the world but its backdrop lies under columns [x0, x1) of the rows from
+// y0 down to y1; pipes and the bird are taken at their whole height.
+bool only_sky_under(const SceneView& view, int x0, int x1, int y0, int y1) {
+    if (view.phase != ViewPhase::Ready && view.phase != ViewPhase::Playing) return false;
+    if (bird_first_column < x1 && bird_last_column >= x0) return false;
+    for (int i = 0; i < cloud_count; ++i) {
+        const CloudPlacement c = cloud_placement(i, view.scroll);
+        if (c.x < x1 && c.x + cloud_width > x0 && c.y < y1 && c.y + cloud_height > y0) return false;
+    }
+    const std::size_t pipes = std::min(view.pipes.size(), max_drawn_pipes);
+    for (std::size_t i = 0; i < pipes; ++i) {
+        const std::optional<PipePosition> at = pipe_position(view.pipes[i].x, view.pipes[i].gap_y);
+        if (at && at->x < x1 && at->x + pipe_width > x0) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void draw_corner_button(std::uint32_t* canvas, const SceneView& view, int sprite, int x) {
+    static const SkyButton close = compose_sky_button(close_button_sprite, close_button_x);
+    static const SkyButton pause = compose_sky_button(pause_button_sprite, pause_button_x);
+    const SkyButton& sky = sprite == close_button_sprite ? close : pause;
+    const int y = corner_button_y;
+    if (!sky.composed || !only_sky_under(view, x, x + sky.width, y, y + sky.height))
+        return draw_button(canvas, sprite, x, y);
+    for (int r = 0; r < sky.height; ++r)
+        std::memcpy(canvas + (y + r) * canvas_width + x, sky.pixels.data() + r * sky.width, sky.width * sizeof *canvas);
+}
+
+namespace {
+
 // The ring around the close button, radius 17 about (22, 20): solid within 0.6 pixel
 // of the radius, fading out by 1.6. Red grows clockwise from twelve o'clock.
 struct Ring {
@@ -54,8 +117,8 @@ void draw_interface(std::uint32_t* canvas, const SceneView& view) {
         break;
     case ViewPhase::GameOver: draw_game_over(canvas, view); break;
     }
-    draw_button(canvas, close_button_sprite, 8, 6);
-    if (view.phase == ViewPhase::Playing) draw_button(canvas, pause_button_sprite, 604, 6);
+    draw_corner_button(canvas, view, close_button_sprite, close_button_x);
+    if (view.phase == ViewPhase::Playing) draw_corner_button(canvas, view, pause_button_sprite, pause_button_x);
 }
 
 namespace {

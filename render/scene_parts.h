@@ -92,6 +92,10 @@ void veil_world(std::uint32_t* canvas, float scroll, const VeilMarks& marks);
 // The veil over every pixel of the canvas.
 void dim_canvas(std::uint32_t* canvas);
 void draw_interface(std::uint32_t* canvas, const SceneView& view);
+// The close button (any phase) or the pause button (play) in its corner: the same pixels as
+// its blit over whatever the world drew there.
+inline constexpr int close_button_x = 8, pause_button_x = 604, corner_button_y = 6;
+void draw_corner_button(std::uint32_t* canvas, const SceneView& view, int sprite, int x);
 void draw_exit_ring(std::uint32_t* canvas, std::int32_t exit_progress);
 
 }  // namespace skimbo
