@@ -68,7 +68,8 @@ TEST(FastPaths, FramesMatchTheirPlainComposition) {
         reference_bird(want, view), draw_ground(want.data(), view.scroll);
         for (std::size_t k = 0; (view.phase == ViewPhase::Paused || view.phase == ViewPhase::GameOver) && k < want.size(); ++k)
             want[k] = reference_blend(want[k], dimming_colour);
-        for (auto [sprite, x] : {std::pair{close_button_sprite, close_button_x}, std::pair{pause_button_sprite, pause_button_x}}) {
+        for (auto [sprite, x] :
+             {std::pair{close_button_sprite, close_button_x}, std::pair{pause_button_sprite, pause_button_x}}) {
             Pixels button = want, plain = want;
             draw_corner_button(button.data(), view, sprite, x);
             testing::reference_blit(plain, sprite_table[sprite], x, corner_button_y, 0, canvas_height);

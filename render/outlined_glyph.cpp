@@ -92,7 +92,9 @@ void add_blended_run(ComposedGlyph& g, int row, const std::vector<PixelLayers>& 
     const int last = 31 - __builtin_clz(run.layers);
     for (int l = 0; l < layer_count; ++l)
         for (int c = start; c < end && (run.layers >> l & 1); ++c)
-            g.words.push_back(!fixed(pixels[c]) ? pixels[c].words[l] : l == last ? 0xFF000000u | fixed_colour(pixels[c]) : 0);
+            g.words.push_back(!fixed(pixels[c])  ? pixels[c].words[l]
+                              : l == last ? 0xFF000000u | fixed_colour(pixels[c])
+                                          : 0);
     g.rows[row].push_back(run);
 }
 
@@ -143,7 +145,8 @@ void draw_outlined_glyph(std::uint32_t* canvas, int sprite, int x, int y) {
             const std::int64_t first = std::max<std::int64_t>(left + run.start, 0);
             const std::int64_t end = std::min<std::int64_t>(left + run.start + run.length, canvas_width);
             if (first >= end) continue;
-            const auto n = static_cast<std::size_t>(end - first), skip = static_cast<std::size_t>(first - left - run.start);
+            const auto n = static_cast<std::size_t>(end - first);
+            const auto skip = static_cast<std::size_t>(first - left - run.start);
             const std::uint32_t* words = g.words.data() + run.first + skip;
             if (!run.layers) std::memcpy(dst_row + first, words, n * sizeof *words);
             for (int l = 0; l < layer_count; ++l)

@@ -56,8 +56,10 @@ SkyButton compose_sky_button(int sprite, int x) {
     for (int r = y; r < y + button.height; ++r)
         std::fill_n(sky->data() + r * canvas_width + x, button.width, art_data::backdrop_rgb[r * canvas_width]);
     draw_button(sky->data(), sprite, x, y);
-    for (int r = y; r < y + button.height; ++r)
-        button.pixels.insert(button.pixels.end(), sky->data() + r * canvas_width + x, sky->data() + r * canvas_width + x + button.width);
+    for (int r = y; r < y + button.height; ++r) {
+        const std::uint32_t* row = sky->data() + r * canvas_width + x;
+        button.pixels.insert(button.pixels.end(), row, row + button.width);
+    }
     button.composed = true;
     return button;
 }

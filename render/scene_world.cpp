@@ -41,8 +41,9 @@ int ground_offset(float scroll) { return wrapped_phase(scroll, 1.0f, static_cast
 
 void copy_backdrop(std::uint32_t* canvas, int row, int col, int end, int o, bool dimmed) {
     const std::uint32_t* image = (dimmed ? art_data::backdrop_dimmed_rgb : art_data::backdrop_rgb) + row * canvas_width;
-    if (art_data::backdrop_plain_rows[row]) fill_span(canvas + row * canvas_width + col, static_cast<std::size_t>(end - col), image[0]);
-    else copy_repeating(canvas + row * canvas_width + col, image, canvas_width, (o + col) % canvas_width, end - col);
+    std::uint32_t* dst = canvas + row * canvas_width + col;
+    if (art_data::backdrop_plain_rows[row]) fill_span(dst, static_cast<std::size_t>(end - col), image[0]);
+    else copy_repeating(dst, image, canvas_width, (o + col) % canvas_width, end - col);
 }
 
 void draw_backdrop(std::uint32_t* canvas, float scroll) {
