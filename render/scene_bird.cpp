@@ -18,6 +18,8 @@
 
 #ifdef __x86_64__
 #include <immintrin.h>
+#elif defined(__aarch64__)
+#include <arm_neon.h>
 #endif
 
 namespace skimbo {
@@ -46,7 +48,13 @@ int floor_small(float t) {
 constexpr int reach_width = 40;  // whole blocks
 constexpr int reach_columns = bird_last_column - bird_first_column + 1;
 static_assert(reach_width >= reach_columns);
-constexpr int block_width = 8;  // columns turned side by side
+// Columns turned side by side: a vector of floats, 32 bytes on x86-64 where the fused
+// multiply-add is an instruction, 16 on the device.
+#ifdef __aarch64__
+constexpr int block_width = 4;
+#else
+constexpr int block_width = 8;
+#endif
 static_assert(reach_width % block_width == 0);
 
 struct RowSamples {
@@ -63,6 +71,23 @@ constexpr std::array<float, reach_width> column_dx = [] {
         dx[i] = i < reach_columns ? (static_cast<float>(bird_first_column + i) + 0.5f) - bird_column : 1000.0f;
     return dx;
 }();
+
+// floor(t) for -1 <= t < 64, as a whole number and as a float: the device rounds down in
+// one instruction.
+struct Floor {
+    int whole;
+    float value;
+};
+
+[[gnu::always_inline]] inline Floor floor_of(float t) {
+#ifdef __aarch64__
+    const float value = std::floor(t);
+    return {static_cast<int>(value), value};
+#else
+    const int whole = floor_small(t);
+    return {whole, static_cast<float>(whole)};
+#endif
+}
 
 template <bool instruction>
 [[gnu::always_inline]] inline float turn_term(float a, float b, float c) {
@@ -84,12 +109,15 @@ template <bool instruction>
         const float dx = column_dx[i];
         const float u = (half_w + turn_term<instruction>(dx, cs, dy_sn)) - 0.5f;
         const float v = (half_h + turn_term<instruction>(-dx, sn, dy_cs)) - 0.5f;
-        const bool inside = (u > -1.0f) & (u < w) & (v > -1.0f) & (v < h);
-        const int x0 = floor_small(u), y0 = floor_small(v);
+        const auto [x0, left] = floor_of(u);
+        const auto [y0, upper] = floor_of(v);
+        // -1 < u < w and -1 < v < h but for u or v exactly -1, where the only tap weighted is the
+        // clear border, a sample that leaves the pixel as it is, like no sample.
+        const bool inside = (static_cast<unsigned>(x0 + 1) <= w) & (static_cast<unsigned>(y0 + 1) <= h);
         out.cell[i] = inside ? (y0 + 1) * padded_bird_width + (x0 + 1) : padded_bird_cells;
         // In [0, 256): converted as signed, which is one instruction, then taken as unsigned.
-        const auto fx = static_cast<std::uint32_t>(static_cast<int>((u - static_cast<float>(x0)) * 256.0f));
-        const auto fy = static_cast<std::uint32_t>(static_cast<int>((v - static_cast<float>(y0)) * 256.0f));
+        const auto fx = static_cast<std::uint32_t>(static_cast<int>((u - left) * 256.0f));
+        const auto fy = static_cast<std::uint32_t>(static_cast<int>((v - upper) * 256.0f));
         out.across[i] = (256 - fx) | fx << 16;
         out.up[i] = 256 - fy, out.down[i] = fy;
     }
@@ -176,7 +204,13 @@ struct Turn {
     }
 };
 
-template <bool instruction>
+// blend_sample of the four taps from cell `top` on, with the weights of column i.
+[[gnu::always_inline]] inline void blend_taps(std::uint32_t& pixel, const std::uint32_t* top, const RowSamples& s,
+                                              int i) {
+    blend_sample(pixel, sample_taps(top, s, i));
+}
+
+template <bool instruction, auto blend_pixel = blend_taps>
 [[gnu::always_inline]] inline void draw_turned_rows(std::uint32_t* canvas, const Turn& turn, int first_row,
                                                     int last_row) {
     RowSamples s;
@@ -190,7 +224,7 @@ template <bool instruction>
         place_row<instruction>(dy, turn.sn, turn.cs, first / block_width, last / block_width, s);
         std::uint32_t* row = canvas + y * canvas_width + bird_first_column;
         for (int i = first; i <= last; ++i)
-            if (!blank[s.cell[i]]) blend_sample(row[i], sample_taps(frame + s.cell[i], s, i));
+            if (!blank[s.cell[i]]) blend_pixel(row[i], frame + s.cell[i], s, i);
     }
 }
 
@@ -242,6 +276,35 @@ SKIMBO_FUSED_INSTRUCTION void draw_turned_rows_fused(std::uint32_t* canvas, cons
         for (int i = first; i <= last; ++i)
             if (!blank[s.cell[i]]) blend_sample(row[i], sample_taps_paired(frame + s.cell[i], s, i));
     }
+}
+#elif defined(__aarch64__)
+// blend_taps in the device's own instructions, channels in 16-bit lanes. Across, each row of
+// taps is left * 256 + (right - left) * fx: the products wrap on the way, but the true result,
+// left * (256 - fx) + right * fx, lies below 2^16, so the wrapped one is exact. Down, the two
+// rows times 256 - fy and fy in 32-bit lanes, rounded back to 16 bits by one shift. The blend
+// scales the pixel as mul_div255 does, every step below 2^16.
+inline void blend_taps_device(std::uint32_t& pixel, const std::uint32_t* top, const RowSamples& s, int i) {
+    // The left taps of the upper and the lower row side by side, and the right ones.
+    const uint32x2x2_t taps = vld2_lane_u32(top + padded_bird_width, vld2_dup_u32(top), 1);
+    const uint8x8_t left = vreinterpret_u8_u32(taps.val[0]), right = vreinterpret_u8_u32(taps.val[1]);
+    const uint8x8_t fx = vdup_n_u8(static_cast<std::uint8_t>(s.across[i] >> 16));
+    const uint16x8_t rows = vmlal_u8(vmlsl_u8(vshll_n_u8(left, 8), left, fx), right, fx);
+    const uint32x4_t sum = vmlal_n_u16(vmull_n_u16(vget_low_u16(rows), static_cast<std::uint16_t>(s.up[i])),
+                                       vget_high_u16(rows), static_cast<std::uint16_t>(s.down[i]));
+    uint16x4_t blended = vrshrn_n_u32(sum, 16);
+    const unsigned alpha = vget_lane_u16(blended, 3);
+    if (alpha != 255) {
+        const uint16x4_t under = vget_low_u16(vmovl_u8(vreinterpret_u8_u32(vld1_dup_u32(&pixel))));
+        uint16x4_t t = vmla_n_u16(vdup_n_u16(0x80), under, static_cast<std::uint16_t>(255 - alpha));
+        t = vsra_n_u16(t, t, 8);
+        blended = vsra_n_u16(blended, t, 8);
+    }
+    const auto word = vreinterpret_u8_u16(vset_lane_u16(0, blended, 3));
+    vst1_lane_u32(&pixel, vreinterpret_u32_u8(vuzp1_u8(word, word)), 0);
+}
+
+void draw_turned_rows_fused(std::uint32_t* canvas, const Turn& turn, int first_row, int last_row) {
+    draw_turned_rows<true, blend_taps_device>(canvas, turn, first_row, last_row);
 }
 #else
 void draw_turned_rows_fused(std::uint32_t* canvas, const Turn& turn, int first_row, int last_row) {
