@@ -175,30 +175,37 @@ std::uint32_t canvas_word(u32x4 lanes) {
     pixel = canvas_word(blended);
 }
 
+// Where a row dy from the centre lies within a band of the frame, in dx: |dx - dy slope| < half.
+struct Band {
+    float slope, half;
+
+    // |dx c + dy d| < limit; no band where |c| < 1e-3, as the turn's roundings would then move it too far.
+    static Band of(float c, float d, float limit) {
+        if (std::fabs(c) < 1e-3f) return {0.0f, 1000.0f};
+        const float inverse = 1.0f / c;
+        return {-d * inverse, limit * std::fabs(inverse)};
+    }
+};
+
 // What every row of one turned bird shares.
 struct Turn {
     const std::uint32_t* frame;  // padded
     const std::uint8_t* blank;   // the frame's blank cells
     float sn, cs, centre;
     float reach;  // rows farther than this from the centre miss the frame
-    // 1 / cs and 1 / sn, or 0 where the turn makes that bound meaningless.
-    float inverse_cs, inverse_sn;
+    Band across, down;  // |dx cs + dy sn| < w/2 + 1/2, |dy cs - dx sn| < h/2 + 1/2
 
     // The columns (indices from bird_first_column) a row dy from the centre can reach, first >
-    // last for none: where |dx cs + dy sn| < w/2 + 1/2 and |dy cs - dx sn| < h/2 + 1/2,
-    // widened by a tenth of a column on either side. The roundings of the turn move u and v
-    // by less than 1e-5, that is dx by less than 0.01 with |cs|, |sn| >= 1e-3, and this bound's
-    // own roundings by about as much.
+    // last for none: within both bands, widened by a tenth of a column on either side. The
+    // roundings of the turn move u and v by less than 1e-5, that is dx by less than 0.01 with
+    // |cs|, |sn| >= 1e-3, and this bound's own roundings by about as much.
     std::pair<int, int> columns(float dy) const {
-        float lo = -1000.0f, hi = 1000.0f;
-        auto narrow = [&lo, &hi](float centre, float half) {
-            lo = std::max(lo, centre - half), hi = std::min(hi, centre + half);
-        };
-        if (inverse_cs != 0.0f) narrow(-dy * sn * inverse_cs, (half_w + 0.5f) * std::fabs(inverse_cs));
-        if (inverse_sn != 0.0f) narrow(dy * cs * inverse_sn, (half_h + 0.5f) * std::fabs(inverse_sn));
+        const float across_dx = dy * across.slope, down_dx = dy * down.slope;
+        const float lo = std::max(across_dx - across.half, down_dx - down.half);
+        const float hi = std::min(across_dx + across.half, down_dx + down.half);
         constexpr float first_dx = bird_first_column + 0.5f - bird_column;  // of column index 0
-        const float first = std::max(lo - 0.1f - first_dx, 0.0f);
-        const float last = std::min(hi + 0.1f - first_dx, static_cast<float>(reach_columns - 1));
+        const float first = std::max(lo - (0.1f + first_dx), 0.0f);
+        const float last = std::min(hi + (0.1f - first_dx), static_cast<float>(reach_columns - 1));
         if (!(first <= last)) return {1, 0};
         return {static_cast<int>(first), static_cast<int>(last)};
     }
@@ -388,9 +395,8 @@ void draw_bird_by(std::uint32_t* canvas, const SceneView& view, bool fused_instr
     // A point of the frame lies within (w/2 + 1/2) |sn| + (h/2 + 1/2) |cs| rows of the centre;
     // the margin covers the roundings of the turn many times over.
     const float reach = ((half_w + 0.5f) * std::fabs(sn) + (half_h + 0.5f) * std::fabs(cs)) * 1.001f + 0.01f;
-    auto inverse = [](float t) { return std::fabs(t) < 1e-3f ? 0.0f : 1.0f / t; };
     const Turn turned{frame, art_data::bird_blank_cells[frame_index], sn, cs, rows->centre, reach,
-                      inverse(cs), inverse(sn)};
+                      Band::of(cs, sn, half_w + 0.5f), Band::of(-sn, cs, half_h + 0.5f)};
     if (fused_instruction) draw_turned_rows_fused(canvas, turned, rows->first, rows->last);
     else draw_turned_rows_emulated(canvas, turned, rows->first, rows->last);
 }
