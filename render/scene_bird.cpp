@@ -268,6 +268,25 @@ SKIMBO_FUSED_INSTRUCTION inline u32x4 sample_taps_paired(const std::uint32_t* to
     return reinterpret_cast<u32x4>(_mm_add_epi32(sum, _mm_set1_epi32(0x8000)));
 }
 
+// blend_sample with the pixel's channels in 16-bit lanes: the sample's channels are the third
+// bytes of its lanes, and mul_div255 is (t * 257) >> 16, the high half of one multiply.
+SKIMBO_FUSED_INSTRUCTION inline void blend_sample_paired(std::uint32_t& pixel, u32x4 sum) {
+    const auto lanes = reinterpret_cast<__m128i>(sum);
+    __m128i blended = _mm_shuffle_epi8(lanes, _mm_setr_epi8(2, 6, 10, -1, -1, -1, -1, -1,  //
+                                                            -1, -1, -1, -1, -1, -1, -1, -1));
+    const int alpha = _mm_extract_epi8(lanes, 14);
+    if (alpha != 255) {
+        const __m128i under = _mm_shuffle_epi8(_mm_cvtsi32_si128(static_cast<int>(pixel)),
+                                               _mm_setr_epi8(0, -1, 1, -1, 2, -1, -1, -1,  //
+                                                             -1, -1, -1, -1, -1, -1, -1, -1));
+        const __m128i t = _mm_add_epi16(_mm_mullo_epi16(under, _mm_set1_epi16(static_cast<short>(255 - alpha))),
+                                        _mm_set1_epi16(0x80));
+        const __m128i scaled = _mm_mulhi_epu16(t, _mm_set1_epi16(257));
+        blended = _mm_packus_epi16(_mm_add_epi16(_mm_cvtepu8_epi16(blended), scaled), scaled);
+    }
+    pixel = static_cast<std::uint32_t>(_mm_cvtsi128_si32(blended));
+}
+
 SKIMBO_FUSED_INSTRUCTION void draw_turned_rows_fused(std::uint32_t* canvas, const Turn& turn, int first_row,
                                                      int last_row) {
     RowSamples s;
@@ -281,7 +300,7 @@ SKIMBO_FUSED_INSTRUCTION void draw_turned_rows_fused(std::uint32_t* canvas, cons
         place_row<true>(dy, turn.sn, turn.cs, first / block_width, last / block_width, s);
         std::uint32_t* row = canvas + y * canvas_width + bird_first_column;
         for (int i = first; i <= last; ++i)
-            if (!blank[s.cell[i]]) blend_sample(row[i], sample_taps_paired(frame + s.cell[i], s, i));
+            if (!blank[s.cell[i]]) blend_sample_paired(row[i], sample_taps_paired(frame + s.cell[i], s, i));
     }
 }
 #elif defined(__aarch64__)
