@@ -36,9 +36,8 @@ extern const std::uint32_t (&ground_dimmed_rgb)[404 * 14];
 // The bird frames inside a one-pixel clear border, flight frames 0-3, then stunned 0-1.
 extern const std::uint32_t (&bird_padded)[6][28 * 22];
 // 1 at each cell of a padded frame whose four taps (it, its right neighbour and the two below)
-// are all clear, where the bird samples nothing; the extra last cell stands for any point
-// outside the frame.
-extern const std::uint8_t (&bird_blank_cells)[6][28 * 22 + 1];
+// are all clear, where the bird samples nothing.
+extern const std::uint8_t (&bird_blank_cells)[6][28 * 22];
 
 extern const SpriteRun art_runs[];
 extern const SpriteRow pipe_cap_rows[12];

@@ -30,7 +30,7 @@ struct Art {
     std::uint32_t ground_rgb[404 * 14];
     std::uint32_t ground_dimmed_rgb[404 * 14];
     std::uint32_t bird_padded[6][padded_bird_cells];
-    std::uint8_t bird_blank_cells[6][padded_bird_cells + 1];
+    std::uint8_t bird_blank_cells[6][padded_bird_cells];
 };
 
 Art art;
@@ -61,7 +61,7 @@ void compose_still_forms() {
     for (int f = 0; f < 6; ++f) {
         const std::uint32_t* padded = art.bird_padded[f];
         auto clear = [padded](int cell) { return cell >= padded_bird_cells || padded[cell] >> 24 == 0; };
-        for (int cell = 0; cell <= padded_bird_cells; ++cell)
+        for (int cell = 0; cell < padded_bird_cells; ++cell)
             art.bird_blank_cells[f][cell] = clear(cell) && clear(cell + 1) && clear(cell + padded_bird_width) &&
                                             clear(cell + padded_bird_width + 1);
     }
@@ -118,7 +118,7 @@ const std::uint8_t (&art_data::backdrop_plain_rows)[158] = art.backdrop_plain_ro
 const std::uint32_t (&art_data::ground_rgb)[404 * 14] = art.ground_rgb;
 const std::uint32_t (&art_data::ground_dimmed_rgb)[404 * 14] = art.ground_dimmed_rgb;
 const std::uint32_t (&art_data::bird_padded)[6][28 * 22] = art.bird_padded;
-const std::uint8_t (&art_data::bird_blank_cells)[6][28 * 22 + 1] = art.bird_blank_cells;
+const std::uint8_t (&art_data::bird_blank_cells)[6][28 * 22] = art.bird_blank_cells;
 
 constinit const std::array<Sprite, sprite_count> sprite_table = make_table();
 constinit const Sprite ground_strip{404, 14, art.ground};

@@ -111,10 +111,13 @@ template <bool instruction>
         const float v = (half_h + turn_term<instruction>(-dx, sn, dy_cs)) - 0.5f;
         const auto [x0, left] = floor_of(u);
         const auto [y0, upper] = floor_of(v);
-        // -1 < u < w and -1 < v < h but for u or v exactly -1, where the only tap weighted is the
-        // clear border, a sample that leaves the pixel as it is, like no sample.
-        const bool inside = (static_cast<unsigned>(x0 + 1) <= w) & (static_cast<unsigned>(y0 + 1) <= h);
-        out.cell[i] = inside ? (y0 + 1) * padded_bird_width + (x0 + 1) : padded_bird_cells;
+        // A point outside -1 <= u < w, -1 <= v < h gets a cell of the last column or row of the
+        // padded frame, whose taps all lie on its clear border: a blank cell. (At u or v exactly
+        // -1 the only taps weighted are the clear border's too, a sample that leaves the pixel as
+        // it is, like no sample.)
+        const unsigned column = std::min(static_cast<unsigned>(x0 + 1), unsigned{w + 1});
+        const unsigned row = std::min(static_cast<unsigned>(y0 + 1), unsigned{h + 1});
+        out.cell[i] = static_cast<std::int32_t>(row * padded_bird_width + column);
         // In [0, 256): converted as signed, which is one instruction, then taken as unsigned.
         const auto fx = static_cast<std::uint32_t>(static_cast<int>((u - left) * 256.0f));
         const auto fy = static_cast<std::uint32_t>(static_cast<int>((v - upper) * 256.0f));
