@@ -35,7 +35,7 @@ constexpr int reach_rows = 19;
 constexpr int w = bird_width, h = bird_height;
 constexpr float half_w = w * 0.5f, half_h = h * 0.5f;
 
-// floor(t) for -1 < t < 64: the truncation, one less where that rounded up.
+// floor(t) for |t| < 2^31: the truncation, one less where that rounded up.
 int floor_small(float t) {
     const int truncated = static_cast<int>(t);
     return truncated - (t < static_cast<float>(truncated));
@@ -72,8 +72,8 @@ constexpr std::array<float, reach_width> column_dx = [] {
     return dx;
 }();
 
-// floor(t) for -1 <= t < 64, as a whole number and as a float: the device rounds down in
-// one instruction.
+// floor(t) as a whole number and as a float, for the turn's points (|t| < 2^31): the device
+// rounds down in one instruction.
 struct Floor {
     int whole;
     float value;
