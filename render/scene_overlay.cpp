@@ -6,11 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <vector>
 
-#include "render/art_data.h"
 #include "render/assets.h"
 #include "render/blend.h"
 #include "render/blit.h"
@@ -39,29 +37,18 @@ void draw_game_over(std::uint32_t* canvas, const SceneView& view) {
 
 // The corner buttons stand over rows of the backdrop that are each a single colour. Where no
 // cloud, pipe or bird passes under one and no veil lies over the world, what the button makes
-// of the sky is the same every frame: it is blended once, by the blit itself, and copied.
+// of the sky is the same every frame: it is composed once and copied.
 struct SkyButton {
-    bool composed = false;
     int width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
+    std::vector<std::uint32_t> pixels;  // empty where the button must be blended every frame
 };
 
 SkyButton compose_sky_button(int sprite, int x) {
     const Sprite& art = sprite_table[sprite];
-    SkyButton button{false, int(art.width), int(art.height), {}};
-    const int y = corner_button_y;
-    for (int r = y; r < y + button.height; ++r)
-        if (r >= world_rows || !art_data::backdrop_plain_rows[r]) return button;
-    auto sky = std::make_unique<Canvas>();
-    for (int r = y; r < y + button.height; ++r)
-        std::fill_n(sky->data() + r * canvas_width + x, button.width, art_data::backdrop_rgb[r * canvas_width]);
-    draw_button(sky->data(), sprite, x, y);
-    for (int r = y; r < y + button.height; ++r) {
-        const std::uint32_t* row = sky->data() + r * canvas_width + x;
-        button.pixels.insert(button.pixels.end(), row, row + button.width);
-    }
-    button.composed = true;
-    return button;
+    const int width = int(art.width), height = int(art.height);
+    return {width, height, compose_over_sky(x, corner_button_y, width, height, [sprite, x](std::uint32_t* sky) {
+                draw_button(sky, sprite, x, corner_button_y);
+            })};
 }
 
 // Whether nothing of the world but its backdrop lies under columns [x0, x1) of the rows from
@@ -88,7 +75,7 @@ void draw_corner_button(std::uint32_t* canvas, const SceneView& view, int sprite
     static const SkyButton pause = compose_sky_button(pause_button_sprite, pause_button_x);
     const SkyButton& sky = sprite == close_button_sprite ? close : pause;
     const int y = corner_button_y;
-    if (!sky.composed || !only_sky_under(view, x, x + sky.width, y, y + sky.height))
+    if (sky.pixels.empty() || !only_sky_under(view, x, x + sky.width, y, y + sky.height))
         return draw_button(canvas, sprite, x, y);
     for (int r = 0; r < sky.height; ++r)
         std::memcpy(canvas + (y + r) * canvas_width + x, sky.pixels.data() + r * sky.width, sky.width * sizeof *canvas);

@@ -4,7 +4,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include "render/art_forms.h"
 #include "render/canvas.h"
@@ -45,6 +47,11 @@ struct CloudPlacement {
     int x, y;  // top-left corner
 };
 CloudPlacement cloud_placement(int cloud, float scroll);
+// What `draw` makes of the backdrop's rows y to y + height - 1, columns x to x + width - 1, when
+// each of those rows is a single colour: the same every frame wherever the scroll stands, so
+// drawn once and copied, row after row. Empty where a row is not of one colour.
+std::vector<std::uint32_t> compose_over_sky(int x, int y, int width, int height,
+                                            const std::function<void(std::uint32_t* canvas)>& draw);
 
 struct PipePosition {
     int x;    // left column, rounded

@@ -56,49 +56,45 @@ CloudPlacement cloud_placement(int cloud, float scroll) {
     return {(starts[cloud].x - cloud_offset(scroll)) % 760 - cloud_width, starts[cloud].y};
 }
 
-namespace {
-
-// A cloud over the backdrop as a frame shows it. The clouds float at fixed heights over rows of
-// the backdrop that are each a single colour, and never over one another, so what a cloud
-// makes of the sky below it does not depend on the scroll: it is blended once, by the blit
-// itself, and copied whole into every frame. A cloud over a row of many colours would be
-// blended every frame instead.
-struct SkyCloud {
-    bool composed = false;
-    std::array<std::uint32_t, cloud_width * cloud_height> pixels{};
-};
-
-SkyCloud compose_sky_cloud(int y) {
-    SkyCloud cloud;
-    for (int r = 0; r < cloud_height; ++r)
-        if (y + r < 0 || y + r >= world_rows || !art_data::backdrop_plain_rows[y + r]) return cloud;
+std::vector<std::uint32_t> compose_over_sky(int x, int y, int width, int height,
+                                            const std::function<void(std::uint32_t* canvas)>& draw) {
+    for (int r = y; r < y + height; ++r)
+        if (r < 0 || r >= world_rows || !art_data::backdrop_plain_rows[r]) return {};
     auto sky = std::make_unique<Canvas>();
-    for (int r = 0; r < cloud_height; ++r)
-        std::fill_n(sky->data() + (y + r) * canvas_width, cloud_width, art_data::backdrop_rgb[(y + r) * canvas_width]);
-    blit_sprite(sky->data(), sprite_table[cloud_sprite], 0, y, 0, world_rows);
-    for (int r = 0; r < cloud_height; ++r)
-        std::copy_n(sky->data() + (y + r) * canvas_width, cloud_width, cloud.pixels.data() + r * cloud_width);
-    cloud.composed = true;
-    return cloud;
+    for (int r = y; r < y + height; ++r)
+        std::fill_n(sky->data() + r * canvas_width + x, width, art_data::backdrop_rgb[r * canvas_width]);
+    draw(sky->data());
+    std::vector<std::uint32_t> pixels;
+    for (int r = y; r < y + height; ++r) {
+        const std::uint32_t* row = sky->data() + r * canvas_width + x;
+        pixels.insert(pixels.end(), row, row + width);
+    }
+    return pixels;
 }
 
-}  // namespace
-
+// The clouds float at fixed heights over rows of the backdrop that are each a single colour,
+// and never over one another, so each is composed over the sky once and copied whole into
+// every frame; a cloud over a row of many colours would be blended every frame instead.
 void draw_clouds(std::uint32_t* canvas, float scroll) {
-    static const std::array<SkyCloud, cloud_count> sky = [] {
-        std::array<SkyCloud, cloud_count> clouds;
-        for (int i = 0; i < cloud_count; ++i) clouds[i] = compose_sky_cloud(cloud_placement(i, 0).y);
+    static const std::array<std::vector<std::uint32_t>, cloud_count> sky = [] {
+        std::array<std::vector<std::uint32_t>, cloud_count> clouds;
+        for (int i = 0; i < cloud_count; ++i) {
+            const int y = cloud_placement(i, 0).y;
+            clouds[i] = compose_over_sky(0, y, cloud_width, cloud_height, [y](std::uint32_t* sky_canvas) {
+                blit_sprite(sky_canvas, sprite_table[cloud_sprite], 0, y, 0, world_rows);
+            });
+        }
         return clouds;
     }();
     for (int i = 0; i < cloud_count; ++i) {
         const CloudPlacement c = cloud_placement(i, scroll);
-        if (!sky[i].composed) {
+        if (sky[i].empty()) {
             blit_sprite(canvas, sprite_table[cloud_sprite], c.x, c.y, 0, world_rows);
             continue;
         }
         const int first = std::max(c.x, 0), end = std::min(c.x + cloud_width, canvas_width);
         for (int r = 0; r < cloud_height && first < end; ++r)
-            std::memcpy(canvas + (c.y + r) * canvas_width + first, sky[i].pixels.data() + r * cloud_width + (first - c.x),
+            std::memcpy(canvas + (c.y + r) * canvas_width + first, sky[i].data() + r * cloud_width + (first - c.x),
                         static_cast<std::size_t>(end - first) * sizeof *canvas);
     }
 }
