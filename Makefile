@@ -31,7 +31,7 @@ test: build
 
 # Cross-builds the program and every test for AArch64 into build-arm64 and runs the tests
 # under qemu-aarch64-static (see docs/sandbox.md for what the emulator cannot run).
-.PHONY: arm64 package package-arm64 test-package test-kiosk
+.PHONY: arm64 package package-arm64 test-package test-kiosk test-boot
 test-arm64: arm64
 	ctest --test-dir build-arm64 --output-on-failure -j $(JOBS)
 
@@ -67,6 +67,13 @@ test-package: package package-arm64
 # KIOSK_CASE='SYN_DROPPED' runs only the cases whose names match.
 test-kiosk: package-arm64
 	tests/kiosk/run build-arm64 '$(KIOSK_CASE)'
+
+# The kiosk packages on Debian's own arm64 userspace: the same virtual machine booting, under
+# systemd, a disk assembled from the archive's packages (tools/kiosk/userspace, kept in
+# build-kiosk/debs/userspace), twice: installed with dpkg and played, then booted into the game
+# and removed, purged and installed again (tests/boot/).
+test-boot: package-arm64
+	tests/boot/run build-arm64
 
 DEMO_REPLAY := $(BUILD)/demo.replay
 DEMO_CAPTURES := $(BUILD)/demo-captures
