@@ -134,7 +134,7 @@ play:
 test-view:
 	@tools/ensure-deps $(DEPS) $(VIEW_DEPS) $(XVFB_DEPS)
 	@$(MAKE) --no-print-directory build
-	tools/view/view_test.sh $(BUILD)
+	view/view_test.sh $(BUILD)
 
 # The libFuzzer targets of tests/fuzz, built by clang with AddressSanitizer and
 # UndefinedBehaviorSanitizer, each run for FUZZ_SECONDS over its seed corpus. What a run
