@@ -13,11 +13,17 @@ check() {  # NAME COMMAND...: one case, begun with a session playing; its output
 
 recover() {  # after a failed case: the touch screen and the kiosk as the boot left them
     kill -CONT $(pidof korvel-skimbo korvel-skimbo-kiosk) 2>/dev/null
-    systemctl start kiosk-touch.service && systemctl restart $unit && mark && playing
+    mark && systemctl start kiosk-touch.service && systemctl restart $unit && playing
 }
 
+# The unit's lines since the mark: the supervisor's, the program's through it, and systemd's
+# about the unit. Picked from the whole journal: with a filter, journalctl --after-cursor would
+# skip the first line that passes it, taking it for the mark's.
 mark() { cursor=$(journalctl -q -n 1 --show-cursor | sed -n 's/^-- cursor: //p'); }
-since() { journalctl -q -u $unit -o short-monotonic --after-cursor="$cursor"; }
+since() {
+    journalctl -q --after-cursor="$cursor" -o short-monotonic |
+        grep -e ' korvel-skimbo-kiosk\[[0-9]*\]: ' -e ' systemd\[1\]: korvel-skimbo-kiosk\.service: '
+}
 
 poll() {  # SECONDS COMMAND...: until the command succeeds, at most about SECONDS
     limit=$(($(now) + $1 * 1000)) && shift
