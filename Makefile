@@ -40,10 +40,11 @@ arm64:
 	@cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-arm64 -j $(JOBS)
 
-# Debian packages (packaging/): $(BUILD)/korvel-skimbo_1.0.0_amd64.deb, with
-# korvel-skimbo-tools beside it where the desktop tools are built, the Python library's
-# python3-korvel-skimbo_1.0.0_all.deb, and the device's
-# build-arm64/korvel-skimbo_1.0.0_arm64.deb. dpkg-shlibdeps and file compute the dependencies.
+# Debian packages (packaging/): $(BUILD)/korvel-skimbo_1.0.0_amd64.deb and the kiosk's
+# korvel-skimbo-kiosk_1.0.0_amd64.deb, with korvel-skimbo-tools beside them where the desktop
+# tools are built, the Python library's python3-korvel-skimbo_1.0.0_all.deb, and the device's
+# build-arm64/korvel-skimbo_1.0.0_arm64.deb and korvel-skimbo-kiosk_1.0.0_arm64.deb.
+# dpkg-shlibdeps and file compute the dependencies.
 PACKAGE_DEPS := dpkg-dev file
 
 package: build
@@ -54,11 +55,12 @@ package-arm64: arm64
 	@tools/ensure-deps $(PACKAGE_DEPS)
 	cd build-arm64 && cpack -G DEB
 
-# The packages as an integrator meets them: lintian, the manual page, a short session of the
-# program unpacked from each (the device's under qemu), one through the Python library, and
-# the library's folder installed by pip into a fresh virtual environment.
+# The packages as an integrator meets them: lintian, the manual pages, a short session of the
+# program unpacked from each (the device's under qemu), the kiosk's unit checked by systemd's
+# own tools and its maintainer scripts, one session through the Python library, and the
+# library's folder installed by pip into a fresh virtual environment.
 test-package: package package-arm64
-	@tools/ensure-deps lintian man-db $(PYTHON_DEPS)
+	@tools/ensure-deps lintian man-db systemd $(PYTHON_DEPS)
 	packaging/package_test.sh $(BUILD) build-arm64
 
 # The device's package on a real kernel: Debian's arm64 kernel in qemu-system-aarch64 with a

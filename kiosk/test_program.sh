@@ -11,11 +11,13 @@
 #   hang         shows its first frame and stops itself (SIGSTOP)
 #   stubborn     shows its first frame and ignores SIGTERM
 #   waits        shows its first frame and waits for SIGTERM, which it answers with status 11
-# Each session appends "N <start time> <parent pid> <arguments>" to PLAN.sessions, and its
-# environment to PLAN.env-N. It creates its working directory, as the program does.
+# Each session appends its start (seconds since boot) to PLAN.started, "<parent pid> <arguments>"
+# to PLAN.sessions and its environment to PLAN.env-N. It creates its working directory, as the
+# program does.
 n=${4##*-} plan=$5
 mkdir "$4" || exit 1
-echo "$n $(cut -d' ' -f1 /proc/uptime) $PPID $*" >>"$plan.sessions"
+cut -d' ' -f1 /proc/uptime >>"$plan.started"
+echo "$PPID $*" >>"$plan.sessions"
 env >"$plan.env-$n"
 say() { echo "[korvel-skimbo 1000] $*" >&2; }
 played() {
