@@ -81,6 +81,7 @@ confined() {
 }
 
 systemctl is-system-running --wait >/dev/null
+echo "the boot finished $(in_seconds $(($(systemctl show -P FinishTimestampMonotonic) / 1000))) after the kernel started"
 check "installed with dpkg: enabled, started and playing" installed
 check "taps, the status line, the exit hold and the next session within 2 s" played
 check "the confinement under systemd, read from /proc" confined

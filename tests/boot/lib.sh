@@ -5,10 +5,10 @@ unit=korvel-skimbo-kiosk.service
 passed=0 failed=0
 
 check() {  # NAME COMMAND...: one case, begun with a session playing; its output is shown if it fails
-    name=$1 && shift
+    name=$1 began=$(now) && shift
     mark
-    if "$@" >/tmp/case.out 2>&1; then passed=$((passed + 1)) && echo "ok: $name"
-    else failed=$((failed + 1)) && echo "FAILED: $name" && cat /tmp/case.out && recover; fi
+    if "$@" >/tmp/case.out 2>&1; then passed=$((passed + 1)) && echo "ok: $name ($(seconds $began))"
+    else failed=$((failed + 1)) && echo "FAILED: $name ($(seconds $began))" && cat /tmp/case.out && recover; fi
 }
 
 recover() {  # after a failed case: the touch screen and the kiosk as the boot left them
@@ -30,6 +30,8 @@ poll() {  # SECONDS COMMAND...: until the command succeeds, at most about SECOND
     until "$@"; do [ "$(now)" -lt $limit ] || return 1; sleep 0.2; done
 }
 now() { sed 's/^\([0-9]*\)\.\([0-9]*\) .*/\1\20/' /proc/uptime; }  # milliseconds since boot
+in_seconds() { echo "$(($1 / 1000)).$(($1 % 1000 / 100)) s"; }  # MS
+seconds() { in_seconds $(($(now) - $1)); }  # since MS
 has() { since | grep -q -- "$1"; }
 await() {  # PATTERN [SECONDS]: a line of the unit since the mark, waited for up to 20 s
     poll "${2:-20}" has "$1" || { echo "no '$1' in the unit's journal:" && since | tail -n 30 && return 1; }
