@@ -8,9 +8,11 @@ installed() {
     [ "$(systemctl is-enabled $unit)" = enabled ] && [ "$(systemctl is-active $unit)" = active ] && playing
 }
 
-# Two taps, the pause corner and the exit hold; the next session is ready within 2 s.
+# Two taps (the first starts a run, which may be over by the second) and the exit hold; the next
+# session is ready within 2 s.
 played() {
-    finger "d 86 320" u "d 60 500" u && poll 5 counted '] input tap phase=running ' 2 || { since && return 1; }
+    finger "d 86 320" u "d 60 500" u && poll 5 counted '] input tap phase=' 2 &&
+        has '] input tap phase=running score=0$' || { since && return 1; }
     poll 5 status_shown && finger "d 171 0" && await 'exit code=0 reason=exit-gesture' && finger u && await 'session [0-9]* ended status 0 ' &&
         playing && within $(($(ms '] HELLO ') - $(ms '] exit code=0'))) 0 2000
 }
