@@ -26,10 +26,12 @@ program_killed() {
     killed=$(now) && kill -KILL $program && playing && within $(($(at '] HELLO ') - killed)) 1000 3000
 }
 
-# Stopped, the program writes nothing: the supervisor ends it 15 s after its last line.
+# Stopped, the program writes nothing: the supervisor ends it 15 s after its last line, which
+# has reached the journal a second after the stop.
 program_stopped() {
-    last=$(journalctl -q -u $unit -o short-monotonic | grep '\[korvel-skimbo ' | tail -n 1 | sed 's/^\[ *\([0-9]*\)\.\([0-9]\{3\}\).*/\1\2/')
-    kill -STOP $program && await 'session [0-9]* ended' 30 &&
+    kill -STOP $program && sleep 1 &&
+        last=$(journalctl -q -u $unit -o short-monotonic | grep '\[korvel-skimbo ' | tail -n 1 | sed 's/^\[ *\([0-9]*\)\.\([0-9]\{3\}\).*/\1\2/') &&
+        await 'session [0-9]* ended' 30 &&
         within $(($(at 'session [0-9]* ended') - last)) 15000 17500 && ! kill -0 $program && playing
 }
 
@@ -74,7 +76,7 @@ confined() {
     grep -qx 'Uid:	65534	65534	65534	65534' $status && grep -qx 'Gid:	65534	65534	65534	65534' $status &&
         grep -qx 'NoNewPrivs:	1' $status && grep -qx 'Seccomp:	2' $status && grep -qx 'CapEff:	0000000000000000' $status &&
         [ "$(cat /proc/$program/oom_score_adj)" = 1000 ] && [ "$(cut -d' ' -f19 /proc/$program/stat)" = 10 ] &&
-        [ "$(readlink /proc/$program/ns/net)" != "$(readlink /proc/1/ns/net)" ] &&
+        [ "$(readlink /proc/$program/ns/net)" != "$(readlink /proc/"$(supervisor)"/ns/net)" ] &&
         readlink /proc/$program/cwd | grep -q '^/run/korvel-skimbo/.' &&
         grep -q 'Max address space *100663296 *100663296 *bytes' /proc/$program/limits &&
         grep -q 'Max file size *4194304 *4194304 *bytes' /proc/$program/limits &&
