@@ -71,6 +71,15 @@ void terminate(Watch& watch, seconds grace) {
     if (!watch.kill_at || kill_at < *watch.kill_at) watch.kill_at = kill_at, watch.grace = grace;
 }
 
+// Why no session can start now, said in a line of its own; empty when one can.
+std::string start_problem(const KioskOptions& options) {
+    std::string problem = base_problem(options.base);
+    if (!problem.empty()) problem = "base directory " + options.base + ": " + problem;
+    else if (!(problem = program_problem(options.program)).empty()) problem = "cannot start " + options.program + ": " + problem;
+    if (!problem.empty()) say(error_priority, "%s", problem.c_str());
+    return problem;
+}
+
 }  // namespace
 
 seconds next_wait(seconds previous) { return std::clamp(previous * 2, seconds(1), longest_wait); }
@@ -113,23 +122,17 @@ int Supervisor::run() {
 std::string Supervisor::play(unsigned number) {
     take_signals(nullptr);  // a stop that came between sessions starts none
     if (stopping) return "";
+    if (const std::string problem = start_problem(options); !problem.empty()) return problem;
     const std::string name = "session-" + std::to_string(number), workdir = options.base + "/" + name;
-    if (const std::string problem = base_problem(options.base); !problem.empty()) {
-        say(error_priority, "base directory %s: %s", options.base.c_str(), problem.c_str());
-        return "base directory " + options.base + ": " + problem;
-    }
-    if (const std::string problem = program_problem(options.program); !problem.empty()) {
-        say(error_priority, "cannot start %s: %s", options.program.c_str(), problem.c_str());
-        return "cannot start " + options.program + ": " + problem;
-    }
     remove_workdir(options.base, name);  // left by a supervisor that was killed: the program refuses it
     std::vector<std::string> argv = {options.program, "--parent-pid", std::to_string(getpid()), "--workdir", workdir};
     argv.insert(argv.end(), options.program_options.begin(), options.program_options.end());
     Watch watch;
     watch.number = number, watch.child = Child::start(argv);
     if (watch.child.pid < 0) {
-        say(error_priority, "cannot start %s: %s", options.program.c_str(), strerror(watch.child.error));
-        return "cannot start " + options.program + ": " + strerror(watch.child.error);
+        const std::string problem = "cannot start " + options.program + ": " + strerror(watch.child.error);
+        say(error_priority, "%s", problem.c_str());
+        return problem;
     }
     say(info_priority, "session %u: %s", number, joined(argv).c_str());
     notifier.send("WATCHDOG=1\nSTATUS=session " + std::to_string(number) + ": starting");
