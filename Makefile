@@ -31,7 +31,7 @@ test: build
 
 # Cross-builds the program and every test for AArch64 into build-arm64 and runs the tests
 # under qemu-aarch64-static (see docs/sandbox.md for what the emulator cannot run).
-.PHONY: arm64 package package-arm64 test-package test-kiosk
+.PHONY: arm64 package package-arm64 test-package test-kiosk test-boot
 test-arm64: arm64
 	ctest --test-dir build-arm64 --output-on-failure -j $(JOBS)
 
@@ -40,10 +40,11 @@ arm64:
 	@cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-arm64 -j $(JOBS)
 
-# Debian packages (packaging/): $(BUILD)/korvel-skimbo_1.0.0_amd64.deb, with
-# korvel-skimbo-tools beside it where the desktop tools are built, the Python library's
-# python3-korvel-skimbo_1.0.0_all.deb, and the device's
-# build-arm64/korvel-skimbo_1.0.0_arm64.deb. dpkg-shlibdeps and file compute the dependencies.
+# Debian packages (packaging/): $(BUILD)/korvel-skimbo_1.0.0_amd64.deb and the kiosk's
+# korvel-skimbo-kiosk_1.0.0_amd64.deb, with korvel-skimbo-tools beside them where the desktop
+# tools are built, the Python library's python3-korvel-skimbo_1.0.0_all.deb, and the device's
+# build-arm64/korvel-skimbo_1.0.0_arm64.deb and korvel-skimbo-kiosk_1.0.0_arm64.deb.
+# dpkg-shlibdeps and file compute the dependencies.
 PACKAGE_DEPS := dpkg-dev file
 
 package: build
@@ -54,11 +55,12 @@ package-arm64: arm64
 	@tools/ensure-deps $(PACKAGE_DEPS)
 	cd build-arm64 && cpack -G DEB
 
-# The packages as an integrator meets them: lintian, the manual page, a short session of the
-# program unpacked from each (the device's under qemu), one through the Python library, and
-# the library's folder installed by pip into a fresh virtual environment.
+# The packages as an integrator meets them: lintian, the manual pages, a short session of the
+# program unpacked from each (the device's under qemu), the kiosk's unit checked by systemd's
+# own tools and its maintainer scripts, one session through the Python library, and the
+# library's folder installed by pip into a fresh virtual environment.
 test-package: package package-arm64
-	@tools/ensure-deps lintian man-db $(PYTHON_DEPS)
+	@tools/ensure-deps lintian man-db systemd $(PYTHON_DEPS)
 	packaging/package_test.sh $(BUILD) build-arm64
 
 # The device's package on a real kernel: Debian's arm64 kernel in qemu-system-aarch64 with a
@@ -67,6 +69,13 @@ test-package: package package-arm64
 # KIOSK_CASE='SYN_DROPPED' runs only the cases whose names match.
 test-kiosk: package-arm64
 	tests/kiosk/run build-arm64 '$(KIOSK_CASE)'
+
+# The kiosk packages on Debian's own arm64 userspace: the same virtual machine booting, under
+# systemd, a disk assembled from the archive's packages (tools/kiosk/userspace, kept in
+# build-kiosk/debs/userspace), twice: installed with dpkg and played, then booted into the game
+# and removed, purged and installed again (tests/boot/).
+test-boot: package-arm64
+	tests/boot/run build-arm64
 
 DEMO_REPLAY := $(BUILD)/demo.replay
 DEMO_CAPTURES := $(BUILD)/demo-captures
@@ -127,7 +136,7 @@ play:
 test-view:
 	@tools/ensure-deps $(DEPS) $(VIEW_DEPS) $(XVFB_DEPS)
 	@$(MAKE) --no-print-directory build
-	tools/view/view_test.sh $(BUILD)
+	view/view_test.sh $(BUILD)
 
 # The libFuzzer targets of tests/fuzz, built by clang with AddressSanitizer and
 # UndefinedBehaviorSanitizer, each run for FUZZ_SECONDS over its seed corpus. What a run

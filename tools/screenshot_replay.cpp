@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "tools/autoplay/flight.h"
+#include "autoplay/flight.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <tuple>
 
 #include "tests/e2e/program_run.h"
@@ -147,44 +148,58 @@ TEST_F(DeviceE2E, TouchesStartFromWhereTheDeviceStands) {
     EXPECT_EQ(run.messages("state=").at(0), "state=paused score=0 best=0 y=79.00");
 }
 
-// The example supervisor under dash, on a panel that breaks and is mended twice: failures wait
-// 1 s, then 2 s (the longest here); the session the player ends by the exit hold is followed at
-// once by the next, and resets the wait; SIGTERM ends the session in play, then the supervisor.
-// Every session has a working directory of its own, removed with its log afterwards.
-TEST_F(DeviceE2E, TheExampleSupervisorPlaysSessionsBackToBack) {
+// The supervisor on a panel that breaks and is mended twice: failures wait 1 s, then 2 s; the
+// session the player ends by the exit hold is followed at once by the next, and resets the
+// wait; SIGTERM ends the session in play, then the supervisor. The program's failures reach the
+// journal as errors. Every session has a working directory of its own, removed afterwards.
+// All of it as the unit confines the service: a network namespace of its own, no new
+// privileges, and only the six capabilities of its bounding set.
+TEST_F(DeviceE2E, TheKioskSupervisorPlaysSessionsBackToBack) {
     EmuDevices broken, mended;
     broken.panel_present = false;
     EmuSession devices(broken);
     const std::string base = scratch.path;
-    const Lines command = {"/usr/bin/env", "KIOSK_PROGRAM=" + std::string(program_path), "KIOSK_BASE=" + base, "KIOSK_BACKOFF_MAX=2",
-                           "dash", SKIMBO_SOURCE_DIR "/examples/kiosk-supervisor", "--seed", "5"};
-    ProgramRun supervisor = ProgramRun::start_command(command);
-    const auto plays = [&](int session) {
-        const std::string log = base + "/session-" + std::to_string(session) + ".log";
-        for (int wait = 0; wait < 1000 && read_file(log).find("first frame presented") == std::string::npos; ++wait) usleep(20000);
-        return read_file(log).find("first frame presented") != std::string::npos;
-    };
+    ProgramRun supervisor = ProgramRun::start_command({"/usr/bin/unshare", "--net", "/usr/bin/setpriv", "--no-new-privs", "--bounding-set",
+                                                       "-all,+chown,+dac_read_search,+sys_admin,+setuid,+setgid,+kill", SKIMBO_KIOSK,
+                                                       "--program", program_path, "--base", base, "--", "--seed", "5"});
+    const pid_t pid = supervisor.pid;
     ASSERT_TRUE(supervisor.wait_for("next session in 2 s")) << supervisor.err;
     devices.describe(mended);
     devices.touch(171, 0);
-    ASSERT_TRUE(plays(3)) << supervisor.err;
+    // The next session starts at once: the panel breaks while the exit hold runs.
+    ASSERT_TRUE(supervisor.wait_for("first frame presented")) << supervisor.err;
     devices.describe(broken);
-    ASSERT_TRUE(supervisor.wait_for("session 4 ended")) << supervisor.err;
+    ASSERT_TRUE(supervisor.wait_for("kiosk: session 4 ended")) << supervisor.err;
     devices.describe(mended);
-    ASSERT_TRUE(plays(5)) << supervisor.err;
-    kill(supervisor.pid, SIGTERM);
+    ASSERT_TRUE(supervisor.wait_for("first frame presented", std::chrono::seconds(20), 2)) << supervisor.err;
+    kill(pid, SIGTERM);
     EXPECT_EQ(supervisor.finish(), 0);
-    Lines expected, confined;
-    const std::string failed = "status 21, startup-or-runtime-error";
-    for (auto [session, end, wait] : {std::tuple{1, failed, 1}, {2, failed, 2}, {3, "status 0, exit-gesture", 0}, {4, failed, 1}, {5, "status 11, sigterm", 0}}) {
-        const std::string at = "kiosk-supervisor: session " + std::to_string(session), workdir = base + "/session-" + std::to_string(session);
-        expected.insert(expected.end(), {at + " starts in " + workdir, at + " ended: " + end});
-        if (wait) expected.push_back("kiosk-supervisor: failed; next session in " + std::to_string(wait) + " s");
-        if (!wait) confined.push_back("sandbox: nice=10 oom=1000 wd=" + workdir + " netns=private uid=65534 nnp=on seccomp=on");
+    Lines expected, confined, failures;
+    const std::string failed = "<3>kiosk: session %d ended status 21 reason startup-or-runtime-error";
+    for (auto [session, end, wait] : {std::tuple{1, failed, 1}, {2, failed, 2}, {3, "<6>kiosk: session %d ended status 0 reason exit-gesture", 0},
+                                      {4, failed, 1}, {5, "", 0}}) {
+        const std::string n = std::to_string(session), workdir = base + "/session-" + n;
+        expected.push_back("<6>kiosk: session " + n + ": " + program_path + " --parent-pid " + std::to_string(pid) + " --workdir " + workdir + " --seed 5");
+        if (!end.empty()) expected.push_back(end.replace(end.find("%d"), 2, n));
+        if (wait) expected.push_back("<3>kiosk: session " + n + " failed; next session in " + std::to_string(wait) + " s");
+        if (wait) failures.push_back("<3>failure: framebuffer ownership/open");
+        if (!wait) confined.push_back("<6>sandbox: nice=10 oom=1000 wd=" + workdir + " netns=private uid=65534 nnp=on seccomp=on");
     }
-    expected.push_back("kiosk-supervisor: stopped");
-    EXPECT_EQ(supervisor.messages("kiosk-supervisor: "), expected);
-    EXPECT_EQ(supervisor.messages("sandbox: "), confined);
+    expected.insert(expected.end(), {"<6>kiosk: stopping", "<6>kiosk: session 5 ended status 11 reason sigterm", "<6>kiosk: stopped"});
+    Lines own, program;
+    std::istringstream lines(supervisor.err);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(">kiosk: ") == 2) own.push_back(line);
+        if (line.find(">[korvel-skimbo ") == 2) program.push_back(line.substr(0, 3) + line.substr(line.find("] ") + 2));
+    }
+    EXPECT_EQ(own, expected);
+    const auto starting = [&](const std::string& prefix) {
+        Lines found;
+        std::copy_if(program.begin(), program.end(), std::back_inserter(found), [&](const std::string& l) { return l.starts_with(prefix); });
+        return found;
+    };
+    EXPECT_EQ(starting("<6>sandbox: "), confined);
+    EXPECT_EQ(starting("<3>"), failures);
     EXPECT_TRUE(std::filesystem::is_empty(base));
 }
 

@@ -94,10 +94,15 @@ void ProgramRun::write_stdin(const std::string& bytes) {
 void ProgramRun::close_stdin() { close_fd(stdin_fd); }
 void ProgramRun::close_stdout() { close_fd(stdout_fd); }
 
-bool ProgramRun::wait_for(const std::string& text, std::chrono::milliseconds timeout) {
+bool ProgramRun::wait_for(const std::string& text, std::chrono::milliseconds timeout, int times) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (err.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline && collect(*this, 20)) {}
-    return err.find(text) != std::string::npos;
+    const auto found = [&] {
+        int count = 0;
+        for (std::size_t at = err.find(text); at != std::string::npos && count < times; at = err.find(text, at + 1)) ++count;
+        return count == times;
+    };
+    while (!found() && std::chrono::steady_clock::now() < deadline && collect(*this, 20)) {}
+    return found();
 }
 
 int ProgramRun::finish() {

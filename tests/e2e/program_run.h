@@ -26,8 +26,9 @@ struct ProgramRun {
     void write_stdin(const std::string& bytes);
     void close_stdin();
     void close_stdout();  // as a host that stops listening
-    // Collects output until standard error holds text; false if that takes longer than timeout.
-    bool wait_for(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Collects output until standard error holds text, `times` times; false if that takes
+    // longer than timeout.
+    bool wait_for(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20), int times = 1);
     // Closes standard input and collects everything until the program exits; its status.
     int finish();
     // The log messages, without their "[korvel-skimbo <ms>] " prefix, that start with prefix.

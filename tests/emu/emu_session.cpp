@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -33,8 +34,11 @@ EmuSession::~EmuSession() {
     unplug();
 }
 
+// Written aside and renamed into place: a program that opens a device meanwhile reads the
+// old description or the new one, never half of one.
 void EmuSession::describe(const EmuDevices& devices) {
-    std::ofstream(dir.path + "/devices").write(reinterpret_cast<const char*>(&devices), sizeof devices);
+    std::ofstream(dir.path + "/devices.new").write(reinterpret_cast<const char*>(&devices), sizeof devices);
+    std::filesystem::rename(dir.path + "/devices.new", dir.path + "/devices");
 }
 
 void EmuSession::touch(int x, int y) {

@@ -19,6 +19,11 @@ await() {  # FILE PATTERN: waits up to 10 s for a line matching PATTERN
     echo "no '$2' in $1:" && cat "$1" && return 1
 }
 
+counted() {  # FILE PATTERN N: waits up to 10 s for N lines matching PATTERN
+    for i in $(seq 200); do [ "$(grep -c -- "$2" "$1" 2>/dev/null)" -ge "$3" ] && return 0; usleep 50000; done
+    echo "not $3 lines '$2' in $1:" && cat "$1" && return 1
+}
+
 finger() {  # COMMAND...: each played by the touch screen before it returns (kiosk-tool touch)
     for command in "$@"; do
         sent=$((sent + 1)) && echo "$command" >&3
@@ -105,18 +110,19 @@ carries_over() {
     finger "d 171 639" u && await $log 'state=paused' && taps 0 && hold_exit
 }
 
-# The example supervisor plays two sessions, each ended by the exit hold at the same place,
-# and on SIGTERM ends the third and then itself.
-example_supervisor() {
+# The supervisor from the kiosk package plays two sessions, each ended by the exit hold at the
+# same place, and on SIGTERM ends the third and then itself, leaving no working directory.
+kiosk_supervisor() {
     log=/tmp/supervisor.log base=$root/supervisor
-    KIOSK_PROGRAM=./korvel-skimbo KIOSK_BASE=$base sh ./kiosk-supervisor --seed 5 2>$log &
-    supervisor=$!
+    ./korvel-skimbo-kiosk --program "$PWD/korvel-skimbo" --base $base -- --seed 5 2>$log &
+    pid=$!
     for n in 1 2; do
-        await $base/session-$n.log 'first frame presented' && finger "d 171 0" &&
-        await $log "session $n ended: status 0, exit-gesture" && finger u || return 1
+        counted $log 'first frame presented' $n && finger "d 171 0" &&
+        await $log "<6>kiosk: session $n ended status 0 reason exit-gesture" && finger u || return 1
     done
-    await $base/session-3.log 'first frame presented' && kill -TERM $supervisor && wait $supervisor &&
-    grep -q 'session 3 ended: status 11, sigterm' $log && tail -n 1 $log | grep -qx 'kiosk-supervisor: stopped'
+    counted $log 'first frame presented' 3 && kill -TERM $pid && wait $pid &&
+    grep -q '^<6>kiosk: session 3 ended status 11 reason sigterm$' $log && tail -n 1 $log | grep -qx '<6>kiosk: stopped' &&
+    [ -z "$(ls $base)" ] || { cat $log && return 1; }
 }
 
 supervised() {  # the ways a supervisor sees a session end
@@ -157,7 +163,7 @@ check "the filter on the kernel" ./kiosk-tool filter
 check "a flood drops events for an idle reader" drop_reaches_idle_reader
 check "resynchronised after SYN_DROPPED" resynchronises
 check "touch state carried over between sessions" carries_over
-check "the example supervisor plays two sessions" example_supervisor
+check "the kiosk supervisor plays two sessions" kiosk_supervisor
 check "sigterm, max-session, a used working directory, parent lost" supervised
 check "touch screen missing" without /dev/input/event1 touch-open "touch: open /dev/input/event1: "
 check "panel missing" without /dev/fb0 "framebuffer ownership/open" "fb: open /dev/fb0: "

@@ -1,11 +1,11 @@
-#include "tools/view/view_window.h"
+#include "view/view_window.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
 
-#include "tools/view/frame_stream.h"
+#include "view/frame_stream.h"
 
 namespace skimbo::view {
 namespace {

@@ -49,7 +49,7 @@ xdotool windowfocus --sync $window key p
 expect_log "state=paused"
 expect_picture paused "-scale 200%"
 [ "$(xdotool getwindowname $window)" = "korvel-skimbo: paused, score 0" ] || fail "title $(xdotool getwindowname $window)"
-"$build/tools/view/view_test_close" $window
+"$build/view/view_test_close" $window
 expect_exit 0
 expect_log "exit code=0 reason=exit-gesture"
 
@@ -66,7 +66,7 @@ expect_log "exit code=0 reason=exit-gesture"
 
 printf '#!/bin/sh\nexec sleep 60\n' > "$work/stalled" && chmod +x "$work/stalled"
 start --program "$work/stalled"
-"$build/tools/view/view_test_close" $window
+"$build/view/view_test_close" $window
 expect_exit 143
 
 # With no display to reach, no window: SDL would otherwise play off screen, unless asked to.

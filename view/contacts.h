@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/view/view_window.h"
+#include "view/view_window.h"
 
 namespace skimbo::view {
 

@@ -1,11 +1,11 @@
-#include "tools/view/contacts.h"
+#include "view/contacts.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 
-#include "tools/view/child.h"
+#include "view/child.h"
 
 namespace skimbo::view {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/view/frame_stream.h"
+#include "view/frame_stream.h"
 
 #include <unistd.h>
 

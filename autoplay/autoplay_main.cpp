@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "input/decimal.h"
-#include "tools/autoplay/flight.h"
+#include "autoplay/flight.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/autoplay/flight.h"
+#include "autoplay/flight.h"
 
 #include <algorithm>
 #include <cmath>

@@ -15,11 +15,11 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/view/child.h"
-#include "tools/view/contacts.h"
-#include "tools/view/frame_stream.h"
-#include "tools/view/program_log.h"
-#include "tools/view/view_window.h"
+#include "view/child.h"
+#include "view/contacts.h"
+#include "view/frame_stream.h"
+#include "view/program_log.h"
+#include "view/view_window.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/view/program_log.h"
+#include "view/program_log.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "tools/view/child.h"
+#include "view/child.h"
 
 #include <fcntl.h>
 #include <spawn.h>
