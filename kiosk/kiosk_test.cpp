@@ -32,6 +32,7 @@ TEST(KioskCommandLine, TakesItsOwnOptionsAndPassesTheRestOn) {
         {{"--base", "/run//k"}, program, "/run//k", "--base needs an absolute path of plain names: /run//k", {}},
         {{"--base", "/run/../k"}, program, "/run/../k", "--base needs an absolute path of plain names: /run/../k", {}},
         {{"--base", "/"}, program, "/", "--base needs an absolute path of plain names: /", {}},
+        {{"--base", "/k"}, program, "/k", "", {}},
     };
     for (const Case& c : cases) {
         const CommandLine line = parse_command_line(c.args);
