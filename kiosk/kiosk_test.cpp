@@ -1,5 +1,5 @@
-// The supervisor's own rules, without processes: its command line, how it cuts and reads the
-// program's log, and how long it waits after failures.
+// The supervisor's own rules, without processes: its command line, how it cuts the program's
+// log into lines, and how long it waits after failures.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,6 +32,7 @@ TEST(KioskCommandLine, TakesItsOwnOptionsAndPassesTheRestOn) {
         {{"--base", "/run//k"}, program, "/run//k", "--base needs an absolute path of plain names: /run//k", {}},
         {{"--base", "/run/../k"}, program, "/run/../k", "--base needs an absolute path of plain names: /run/../k", {}},
         {{"--base", "/"}, program, "/", "--base needs an absolute path of plain names: /", {}},
+        {{"--base", "/k"}, program, "/k", "", {}},
     };
     for (const Case& c : cases) {
         const CommandLine line = parse_command_line(c.args);
@@ -62,27 +63,6 @@ TEST(KioskLog, CutsLinesAndLongLinesIntoPiecesWithoutLosingAByte) {
     std::vector<std::string> bytes;
     for (char c : over + "\nnext\nlast") bytes.emplace_back(1, c);
     EXPECT_EQ(split(bytes), (Lines{max, "+tail", "next", "last"}));
-}
-
-TEST(KioskLog, ReadsWhatTheServiceManagerIsToldFromTheProgramsLines) {
-    SessionLog log;
-    const std::pair<std::string, LineKind> lines[] = {
-        {"[korvel-skimbo 812340] HELLO korvel-skimbo 1.0.0 upstream=Aerowinger native=640x172 rotation=270 seed=5", LineKind::other},
-        {"[korvel-skimbo 812342] first frame presented (640x172 logical, rot 270)", LineKind::first_frame},
-        {"[korvel-skimbo 812342] state=game-over score=12 best=31 y=148.00", LineKind::state},
-        {"[korvel-skimbo 812342] HB frames=1 elapsed_ms=0 state=ready score=0", LineKind::heartbeat},
-        {"[korvel-skimbo 812342] state=running score=x best=1 y=1.00", LineKind::other},
-        {"state=paused score=1 best=2 y=3.00", LineKind::state},  // a line without the program's prefix is read as well
-        {"[korvel-skimbo 9] failure: touch-open", LineKind::failure},
-        {"[korvel-skimbo 9] exit code=21 reason=startup-or-runtime-error frames=0", LineKind::exit},
-        {"[korvel-skimbo 9]failure: no blank after the prefix", LineKind::other},
-    };
-    for (const auto& [line, kind] : lines) EXPECT_EQ(log.take(line), kind) << line;
-    EXPECT_TRUE(log.first_frame);
-    EXPECT_EQ(std::tie(log.phase, log.score, log.best), std::make_tuple("paused", 1, 2));
-    EXPECT_EQ(std::tie(log.failure, log.reason), std::make_tuple("touch-open", "startup-or-runtime-error"));
-    EXPECT_EQ(priority_of(LineKind::failure), 3);
-    EXPECT_EQ(priority_of(LineKind::exit), 6);
 }
 
 TEST(KioskWait, DoublesFromOneSecondUpToAMinute) {

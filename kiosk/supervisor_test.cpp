@@ -160,6 +160,18 @@ TEST_F(Supervisor, PassesTheLogOnAndTellsTheServiceManagerHowPlayGoes) {
     EXPECT_TRUE(fs::is_empty(base));
 }
 
+// What a session leaves in its working directory goes with it, but never what a link in it
+// points to; what lies too deep stays, with a warning.
+TEST_F(Supervisor, RemovesWhatASessionLeftWithoutFollowingLinks) {
+    ProgramRun run = start("litter\nwaits\n");
+    EXPECT_EQ(stop_when_waiting(run), 0);
+    const Lines own = own_lines(run);
+    EXPECT_NE(std::find(own.begin(), own.end(), "<4>kiosk: cannot remove " + base + "/session-1: Directory not empty"), own.end()) << run.err;
+    EXPECT_EQ(fs::directory_iterator(base + "/session-1")->path(), base + "/session-1/deep");
+    EXPECT_TRUE(fs::exists(plan_path + ".sessions"));
+    EXPECT_TRUE(fs::exists(plan_path));
+}
+
 // Failures in a row (a failure line, an end before the first frame, a SIGKILL) wait 1, 2 and
 // 4 s before the next session; a session that ends well resets the wait.
 TEST_F(Supervisor, WaitsLongerAfterEachFailureInARow) {

@@ -11,11 +11,13 @@
 #   hang         shows its first frame and stops itself (SIGSTOP)
 #   stubborn     shows its first frame and ignores SIGTERM
 #   waits        shows its first frame and waits for SIGTERM, which it answers with status 11
+#   litter       play 0, leaving in its working directory files, links out of it and a chain of
+#                directories deeper than the supervisor removes
 # Each session appends its start (seconds since boot) to PLAN.started, "<parent pid> <arguments>"
 # to PLAN.sessions and its environment to PLAN.env-N. It creates its working directory, as the
 # program does.
-n=${4##*-} plan=$5
-mkdir "$4" || exit 1
+workdir=$4 n=${4##*-} plan=$5
+mkdir "$workdir" || exit 1
 cut -d' ' -f1 /proc/uptime >>"$plan.started"
 echo "$PPID $*" >>"$plan.sessions"
 env >"$plan.env-$n"
@@ -28,6 +30,12 @@ played() {
 say "HELLO korvel-skimbo 1.0.0 upstream=Aerowinger native=640x172 rotation=270 seed=5"
 set -- $(sed -n "${n}p" "$plan")
 [ $# -gt 0 ] || set -- $(tail -n 1 "$plan")
+case $1 in
+litter)
+    mkdir -p "$workdir/a/b" "$workdir/deep$(printf '/d%.0s' $(seq 20))" && touch "$workdir/a/b/file" &&
+        ln -s "$plan.sessions" "$workdir/link" && ln -s "${plan%/*}" "$workdir/a/dirlink" || exit 1
+    set -- play ;;
+esac
 case $1 in
 play | lines)
     played
