@@ -49,10 +49,12 @@ void install_stop_handlers() {
 bool stop_requested() { return stop_flag != 0; }
 
 int open_unless_stopped(const char* path, int flags, mode_t mode) {
-    for (;;) {
+    while (!stop_requested()) {
         const int fd = open(path, flags, mode);
-        if (fd >= 0 || errno != EINTR || stop_requested()) return fd;
+        if (fd >= 0 || errno != EINTR) return fd;
     }
+    errno = EINTR;
+    return -1;
 }
 
 }  // namespace skimbo

@@ -13,8 +13,8 @@ void install_stop_handlers();
 // True once a stop signal arrived.
 bool stop_requested();
 
-// open(2), tried again after EINTR unless a stop arrived: -1 with errno EINTR then. Opening
-// a FIFO waits for its other end.
+// open(2), tried again after EINTR, not tried once a stop arrived: -1 with errno EINTR then.
+// Opening a FIFO waits for its other end.
 int open_unless_stopped(const char* path, int flags, mode_t mode = 0);
 
 }  // namespace skimbo

@@ -59,7 +59,7 @@ std::optional<std::string> read_whole_file(const std::string& path) {
     }
     std::string text;
     std::array<char, 65536> chunk;
-    for (;;) {
+    while (!stop_requested()) {
         const ssize_t n = read(file.fd, chunk.data(), chunk.size());
         if (n == 0) return text;
         if (n > 0) {
@@ -67,10 +67,9 @@ std::optional<std::string> read_whole_file(const std::string& path) {
             if (std::any_of(chunk.begin(), chunk.begin() + n, foreign_byte)) parse_replay(text);
         } else if (errno != EINTR) {
             throw std::runtime_error("replay unreadable");
-        } else if (stop_requested()) {
-            return std::nullopt;
         }
     }
+    return std::nullopt;
 }
 
 }  // namespace

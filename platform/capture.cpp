@@ -22,19 +22,14 @@ static_assert(canvas_height % rows_per_write == 0);
 enum class Written { whole, stopped, failed };
 
 // Written directly, with no stream buffer behind: a buffer flushed at the close would wait
-// again, for good, on a FIFO whose reader does not read.
+// again, for good, on a FIFO whose reader does not read. Only a write that waited is given up
+// for a stop, so a capture into a file is whole.
 Written write_all(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         const ssize_t n = write(fd, bytes.data(), bytes.size());
-        if (n > 0) {
-            bytes = bytes.subspan(static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            if (stop_requested()) return Written::stopped;
-            continue;
-        }
-        return Written::failed;
+        if (n > 0) bytes = bytes.subspan(static_cast<std::size_t>(n));
+        else if (n == 0 || errno != EINTR) return Written::failed;
+        else if (stop_requested()) return Written::stopped;
     }
     return Written::whole;
 }
@@ -53,7 +48,7 @@ Written write_ppm(int fd, const Canvas& canvas) {
 }  // namespace
 
 void Platform::capture(const Canvas& canvas, const std::string& base_name) {
-    if (options.capture_dir.empty() || stop_requested()) return;
+    if (options.capture_dir.empty()) return;
     const std::string path = options.capture_dir + "/" + base_name + ".ppm";
     UniqueFd file(open_unless_stopped(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!file.valid()) {
