@@ -9,11 +9,14 @@
 #include <ctime>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/clock.h"
 #include "base/log.h"
+#include "base/stop_signal.h"
 #include "app/scene_view.h"
+#include "app/usage.h"
 #include "game/game.h"
 #include "platform/options.h"
 #include "platform/platform.h"
@@ -23,24 +26,12 @@
 namespace skimbo {
 namespace {
 
-// The only state a signal handler touches; the loop reads it afresh at the top of
-// every frame and before resuming an interrupted sleep.
-volatile std::sig_atomic_t stop_requested = 0;
-
-void request_stop(int) { stop_requested = 1; }
-
-void install_signal_handlers() {
-    std::signal(SIGTERM, request_stop);
-    std::signal(SIGINT, request_stop);
-    std::signal(SIGHUP, request_stop);
-}
-
 std::uint32_t virtual_ms(std::uint64_t frames) { return static_cast<std::uint32_t>(frames * 1000 / 60); }
 
-// Sleeps whole milliseconds, resuming after a signal unless a stop was requested.
+// Sleeps whole milliseconds unless a stop was requested, resuming after any other signal.
 void sleep_ms(std::uint32_t ms) {
     timespec remaining{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-    while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR && !stop_requested) {}
+    while (!stop_requested() && nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {}
 }
 
 struct Session {
@@ -78,7 +69,6 @@ void Session::start(int argc, const char* const* argv) {
     Options options = parse_options(argc, argv);
     if (options.seed == 0) options.seed = derive_seed(static_cast<std::uint32_t>(getpid()), monotonic_ms());
     log_line("HELLO korvel-skimbo 1.0.0 upstream=Aerowinger native=640x172 rotation=270 seed=%u", options.seed);
-    install_signal_handlers();
     virtual_clock = options.virtual_clock;
     max_session_s = options.max_session_s;
     exit_after_ms = options.exit_after_ms;
@@ -92,7 +82,7 @@ void Session::start(int argc, const char* const* argv) {
 }
 
 bool Session::stop_condition(std::uint32_t elapsed) {
-    if (stop_requested) reason = "sigterm", status = 11;
+    if (stop_requested()) reason = "sigterm", status = 11;
     else if (parent_pid != 0 && getppid() != parent_pid) reason = "parent-lost", status = 11;
     else if (elapsed >= static_cast<std::uint32_t>(max_session_s) * 1000u) reason = "max-session", status = 12;
     else if (exit_after_ms != 0 && elapsed >= exit_after_ms) reason = "max-session", status = 12;
@@ -133,7 +123,8 @@ void Session::run_frame(std::uint32_t elapsed) {
     SceneView view;
     fill_scene_view(game, static_cast<std::int32_t>(platform->gestures.exit_progress), view);
     const bool drawn = scene.draw(view, canvas->data(), canvas->size());
-    platform->present(*canvas, drawn);
+    // A frame that a stop cut short is not presented; the loop ends at the top of the next.
+    if (!platform->present(*canvas, drawn)) return;
     frames += 1;
     if (frames == 1) log_line("first frame presented (640x172 logical, rot 270)");
     log_frame(elapsed);
@@ -192,6 +183,10 @@ int run_session(int argc, const char* const* argv) {
     // limit the supervisor set ("capture-write").
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
+    log_hold_standard_error();
+    if (const std::optional<int> status = answer_help_or_version(argc, argv)) return *status;
+    // From the first line on, a stop ends the session with its exit line, whatever it waits for.
+    install_stop_handlers();
     Session session;
     try {
         session.start(argc, argv);

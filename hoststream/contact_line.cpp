@@ -14,22 +14,11 @@ constexpr std::int64_t latest_contact_ms = 900000;
 // How far the host's clock may run ahead of ours.
 constexpr std::int64_t host_clock_lead_ms = 1000;
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Reads a signed decimal number the way formatted stream extraction does: leading blanks
-// are skipped, and the number ends at the first character that cannot continue it, so
-// "320+86" is two numbers. Fails on a missing number or one beyond 64 bits.
+// The next blank-separated field as a signed decimal number, so "320+86" is no number.
+// Fails on a missing field or a number beyond 64 bits.
 std::optional<std::int64_t> extract_integer(std::string_view& rest) {
-    std::size_t start = rest.find_first_not_of(blank);
-    if (start == std::string_view::npos) return std::nullopt;
-    std::size_t end = start;
-    if (rest[end] == '+' || rest[end] == '-') ++end;
-    while (end < rest.size() && is_digit(rest[end])) ++end;
-    std::optional<std::int64_t> value = parse_decimal(rest.substr(start, end - start),
-                                                      std::numeric_limits<std::int64_t>::min(),
-                                                      std::numeric_limits<std::int64_t>::max());
-    rest.remove_prefix(end);
-    return value;
+    return parse_decimal(next_token(rest, blank), std::numeric_limits<std::int64_t>::min(),
+                         std::numeric_limits<std::int64_t>::max());
 }
 
 }  // namespace

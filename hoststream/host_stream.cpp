@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "base/clock.h"
+#include "base/stop_signal.h"
 #include "hoststream/contact_line.h"
 #include "render/rgb_bytes.h"
 
@@ -79,15 +80,17 @@ void HostStream::accept_line(std::uint32_t now_ms, const ContactHandler& on_cont
     on_contact(contact->down, contact->x, contact->y, now_ms);
 }
 
-void HostStream::write_frame(const Canvas& canvas) {
+bool HostStream::write_frame(const Canvas& canvas) {
     rgb_bytes(canvas.data(), canvas.size(), record.data() + host_record_header_bytes);
-    write_record();
+    return write_record();
 }
 
-void HostStream::write_record() {
+bool HostStream::write_record() {
     std::uint32_t waited_ms = 0;
     std::size_t written = 0;
     while (written < record.size()) {
+        // A host that stopped reading is no reason to keep a stop waiting.
+        if (stop_requested()) return false;
         if (waited_ms >= write_deadline_ms) throw std::runtime_error("host-stream slow reader");
         ssize_t n = write(host_output_fd, record.data() + written, record.size() - written);
         if (n > 0) {
@@ -102,6 +105,7 @@ void HostStream::write_record() {
         }
         throw std::runtime_error("host-stream output pipe");
     }
+    return true;
 }
 
 }  // namespace skimbo

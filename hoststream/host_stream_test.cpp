@@ -59,11 +59,11 @@ TEST(HostStreamInput, EachLineIsCheckedAgainstTheContactRules) {
         {"CONTACT 900001 1 0 0\n", 3000000, invalid},
         {"CONTACT -1 1 0 0\n", 0, invalid},  {"CONTACT 0 2 0 0\n", 0, invalid},   {"CONTACT 0 1 640 0\n", 0, invalid},
         {"CONTACT 0 1 -1 0\n", 0, invalid},  {"CONTACT 0 1 0 172\n", 0, invalid}, {"CONTACT 0 1 0 -1\n", 0, invalid},
-        // Blanks lead, trail and repeat; signs and leading zeros are numbers too, and as with
-        // formatted extraction a number ends where its digits end.
+        // Blanks lead, trail and repeat; signs and leading zeros are numbers too, but only
+        // blanks separate them.
         {"   CONTACT  +5 1   0320 086   \n", 0, "1 320 86 @0, open"},
         {"CONTACT 000000000000000000000000000000000005 1 0 0\n", 0, "1 0 0 @0, open"},
-        {"CONTACT 5 1 320+86\n", 0, "1 320 86 @0, open"},
+        {"CONTACT 5 1 320+86\n", 0, invalid},
         {"CONTACT 5 1 320-86\n", 0, invalid},
         {"CONTACT 5 1 320 86 7\n", 0, invalid}, {"contact 5 1 320 86\n", 0, invalid}, {"CONTACT 5 1 320\n", 0, invalid},
         {"CONTACT 9223372036854775808 1 0 0\n", 0, invalid},

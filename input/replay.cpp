@@ -1,12 +1,17 @@
 #include "input/replay.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
-#include <cstdio>
+#include <cerrno>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 
+#include "base/stop_signal.h"
+#include "base/unique_fd.h"
 #include "input/decimal.h"
 
 namespace skimbo {
@@ -36,21 +41,35 @@ bool record_valid(const std::array<std::int64_t, 4>& f, const std::vector<Replay
     return events.empty() || f[0] >= events.back().t_ms;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+// A byte that no replay file holds: it cannot be part of a number or of the white space
+// between numbers.
+bool foreign_byte(char c) {
+    return replay_blanks.find(c) == std::string_view::npos && (c < '0' || c > '9') && c != '+' && c != '-';
+}
 
-// The whole file, or "replay unreadable" when it cannot be opened or read to its end
-// (a directory opens but cannot be read).
-std::string read_whole_file(const std::string& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) throw std::runtime_error("replay unreadable");
+// The whole file, or nothing when a stop arrived while it kept the session waiting (a FIFO
+// without a writer yet, a terminal). "replay unreadable" when it cannot be opened or read to
+// its end (a directory opens but cannot be read). A source that never ends (/dev/zero) ends
+// at its first foreign byte with the file's first error.
+std::optional<std::string> read_whole_file(const std::string& path) {
+    const UniqueFd file(open_unless_stopped(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) {
+        if (errno == EINTR) return std::nullopt;
+        throw std::runtime_error("replay unreadable");
+    }
     std::string text;
     std::array<char, 65536> chunk;
-    std::size_t n;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0) text.append(chunk.data(), n);
-    if (std::ferror(file.get())) throw std::runtime_error("replay unreadable");
-    return text;
+    while (!stop_requested()) {
+        const ssize_t n = read(file.fd, chunk.data(), chunk.size());
+        if (n == 0) return text;
+        if (n > 0) {
+            text.append(chunk.data(), static_cast<std::size_t>(n));
+            if (std::any_of(chunk.begin(), chunk.begin() + n, foreign_byte)) parse_replay(text);
+        } else if (errno != EINTR) {
+            throw std::runtime_error("replay unreadable");
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -73,6 +92,8 @@ std::vector<ReplayEvent> parse_replay(std::string_view text) {
     return events;
 }
 
-void ReplayScript::load(const std::string& path) { events = parse_replay(read_whole_file(path)); }
+void ReplayScript::load(const std::string& path) {
+    if (const std::optional<std::string> text = read_whole_file(path)) events = parse_replay(*text);
+}
 
 }  // namespace skimbo

@@ -23,7 +23,8 @@ struct ReplayScript {
 
     // Reads the whole file at path into events. Throws "replay unreadable" when the file
     // cannot be opened or read, "malformed replay" for a token that is not a number in its
-    // field's range, "invalid replay" for a record out of range or back in time.
+    // field's range, "invalid replay" for a record out of range or back in time. A stop that
+    // arrives while the file keeps it waiting leaves events empty.
     void load(const std::string& path);
 };
 

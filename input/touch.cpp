@@ -89,17 +89,13 @@ int TouchDevice::open(const char* path, int out_width, int out_height) {
     return 0;
 }
 
-// The name is shown inside one log line: bytes that could break or forge a line become '?'.
+// Device data: the logger makes it printable where it shows it.
 void TouchDevice::read_name() {
     if (ioctl(fd, EVIOCGNAME(sizeof name - 1), name) < 0) {
         std::memset(name, 0, sizeof name);
         return;
     }
     name[sizeof name - 1] = '\0';
-    for (char& c : name) {
-        if (c == '\0') break;
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    }
 }
 
 void TouchDevice::read_ranges(std::uint64_t abs_bits) {

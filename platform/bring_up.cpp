@@ -2,6 +2,7 @@
 // once it holds both, confines the process before the first frame.
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -21,6 +22,7 @@ constexpr int panel_height = 640;
 constexpr int panel_line_bytes = 344;
 constexpr int panel_rotation = 270;
 constexpr const char* panel_driver_id = "fb_axs15231b";
+constexpr int device_file_size_limit_mib = 4;
 
 bool field_is(ChannelField field, int offset, int length) { return field.offset == offset && field.length == length; }
 
@@ -56,7 +58,7 @@ SandboxPolicy device_policy(const std::string& workdir) {
     policy.nice = 10;
     policy.oom_score_adj = 1000;
     policy.as_limit_mib = address_space_limit(96);
-    policy.fsize_limit_mib = 4;
+    policy.fsize_limit_mib = device_file_size_limit_mib;
     policy.uid = 65534;
     policy.gid = 65534;
     policy.private_netns = true;
@@ -65,8 +67,10 @@ SandboxPolicy device_policy(const std::string& workdir) {
     return policy;
 }
 
-// The status line tells the supervisor how far the confinement got, failed or not.
+// The status line tells the supervisor how far the confinement got, failed or not. Before
+// the file-size limit comes down, the log says what it will do to a log file near it.
 void confine(const std::string& workdir) {
+    log_note_file_size_limit(std::uint64_t{device_file_size_limit_mib} << 20);
     char status[512];
     const int result = sandbox_apply(device_policy(workdir), status, sizeof status);
     log_line("sandbox: %s", status);

@@ -24,6 +24,11 @@ struct ArgCursor {
         if (index + 1 >= argc) throw std::runtime_error("missing option value");
         return argv[++index];
     }
+    const char* next_path() {
+        const char* path = next_value();
+        if (path[0] == '\0') throw std::runtime_error("missing option value");
+        return path;
+    }
 };
 
 constexpr long int32_max = 2147483647;
@@ -38,8 +43,8 @@ constexpr auto table = std::to_array<OptionSpec>({
     {"--single-touch", OptionValue::none, {}},
     {"--bench", OptionValue::none, {}},
     {"--mode", OptionValue::text, &Options::mode},
-    {"--fb", OptionValue::text, &Options::fb_path},
-    {"--touch", OptionValue::text, &Options::touch_path},
+    {"--fb", OptionValue::path, &Options::fb_path},
+    {"--touch", OptionValue::path, &Options::touch_path},
     {"--fb-format", OptionValue::text, &Options::fb_format},
     {"--expect", OptionValue::text, {}, 0, 0, "172x640", "wrong physical size"},
     {"--touch-range", OptionValue::text, {}, 0, 0, "raw", "raw calibrated touch required"},
@@ -50,9 +55,9 @@ constexpr auto table = std::to_array<OptionSpec>({
     {"--idle-exit", OptionValue::number, {}, 0, 0},
     {"--user", OptionValue::text, {}, 0, 0, "65534:65534", "nobody required"},
     {"--seccomp", OptionValue::text, {}, 0, 0, "compat", "qualified compat isolation required"},
-    {"--workdir", OptionValue::text, &Options::workdir},
-    {"--replay", OptionValue::text, &Options::replay_path},
-    {"--capture-dir", OptionValue::text, &Options::capture_dir},
+    {"--workdir", OptionValue::path, &Options::workdir},
+    {"--replay", OptionValue::path, &Options::replay_path},
+    {"--capture-dir", OptionValue::path, &Options::capture_dir},
     {"--seed", OptionValue::number, &Options::seed, 1, max_seed},
     {"--exit-after", OptionValue::number, &Options::exit_after_ms, 1, 900000},
 });
@@ -74,6 +79,8 @@ void apply_option(const OptionSpec& row, ArgCursor& args, Options& o) {
         if (auto flag = std::get_if<bool Options::*>(&row.field)) o.**flag = true;
     } else if (row.value == OptionValue::number) {
         apply_number(row, args.next_value(), o);
+    } else if (row.value == OptionValue::path) {
+        apply_text(row, args.next_path(), o);
     } else {
         apply_text(row, args.next_value(), o);
     }

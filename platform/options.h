@@ -35,8 +35,9 @@ struct Options {
 // lies in the same range, so that every session the log reports can be played again.
 inline constexpr std::uint32_t max_seed = 2147483647;
 
-// What follows an option's name on the command line.
-enum class OptionValue { none, text, number };
+// What follows an option's name on the command line. A path may not be empty: an empty value
+// is as missing as no value at all.
+enum class OptionValue { none, text, path, number };
 
 // Where an option's value goes; monostate: nowhere, the option only checks its value.
 using OptionField = std::variant<std::monostate, bool Options::*, std::string Options::*,

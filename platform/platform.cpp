@@ -71,14 +71,12 @@ void Platform::input(unsigned now_ms, const ActionHandler& on_action) {
     gestures.tick(now_ms, on_action);
 }
 
-void Platform::present(const Canvas& canvas, bool changed) {
-    if (host->enabled && !host->ended) {
-        if (changed) host->write_frame(canvas);
-        else host->write_record();
-    }
-    if (options.headless) return;
+bool Platform::present(const Canvas& canvas, bool changed) {
+    if (host->enabled && !host->ended) return changed ? host->write_frame(canvas) : host->write_record();
+    if (options.headless) return true;
     if (changed) fb_present(framebuffer, canvas, rotation_map);
     else fb_present_unchanged(framebuffer, canvas, rotation_map);
+    return true;
 }
 
 // The grab goes first, so the touch screen is back with the system as early as possible.
@@ -88,6 +86,7 @@ void Platform::close() {
         touch_opened = false;
     }
     fb_close(framebuffer);
+    host->restore_descriptors();
 }
 
 }  // namespace skimbo

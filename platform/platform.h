@@ -34,11 +34,14 @@ struct Platform {
     // synchronously through on_action; may throw.
     void input(unsigned now_ms, const ActionHandler& on_action);
     // Shows the frame on the display target or hands it to the host; may throw. A canvas that
-    // did not change since the last call is shown again without being converted again.
-    void present(const Canvas& canvas, bool changed);
+    // did not change since the last call is shown again without being converted again. False
+    // when a stop arrived while the host kept the frame waiting.
+    bool present(const Canvas& canvas, bool changed);
     // Writes <capture_dir>/<base_name>.ppm when a capture directory is configured; may throw.
+    // A stop that arrives while the file keeps it waiting (a FIFO) leaves the capture unfinished.
     void capture(const Canvas& canvas, const std::string& base_name);
-    // Releases the touch screen, with its grab, and then the panel; reports no failure.
+    // Releases the touch screen, with its grab, and then the panel, and gives standard input
+    // and output back as they were found; reports no failure.
     void close();
 
 private:

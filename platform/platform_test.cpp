@@ -74,6 +74,8 @@ TEST(Options, CommandLineTable) {
         {{"--headless", "--seed=5"}, "unknown option: --seed=5"},
         {{"--headless", "--seed"}, "missing option value"},
         {{"--workdir", "--headless"}, device},  // the option's value, whatever it looks like
+        {{"--headless", "--replay", ""}, "missing option value"},  // an empty path is no path
+        {guarded_with({"--capture-dir", ""}), "missing option value"},
         {{"--headless", "--seed", "x", "--bogus"}, numeric},  // the first error wins
         {{"--rotate", "90", "--headless", "--host-stream", "--virtual-clock"}, unqualified},
     };

@@ -13,7 +13,7 @@
 #include <cstdio>
 
 #include "sandbox/seccomp_filter.h"
-#include "sandbox/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace skimbo {
 namespace {

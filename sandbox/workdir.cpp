@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sandbox/sandbox.h"
-#include "sandbox/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace skimbo {
 namespace {

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "tests/e2e/program_run.h"
 #include "tests/test_env.h"
@@ -81,19 +80,6 @@ TEST(HostStreamE2E, TheHostEndsTheSession) {
             EXPECT_EQ(run.out.size() % record_bytes, 0u) << c.failure;
         }
     }
-}
-
-// A supervisor may append the log to a file beyond the 4 MiB file-size cap: the lines are lost
-// there, but the session goes on.
-TEST(HostStreamE2E, ALogFilePastTheFileSizeCapDoesNotEndTheSession) {
-    test_env::ScratchDir scratch;
-    const std::string log = scratch.path + "/log";
-    std::ofstream(log).close();
-    std::filesystem::resize_file(log, 5 << 20);
-    ProgramRun run = ProgramRun::start(host_session, log);
-    for (int wait = 0; wait < 1000 && run.out.size() < 3 * record_bytes; ++wait) run.wait_for("no log line comes here", std::chrono::milliseconds(20));
-    EXPECT_EQ(run.finish(), 0);
-    EXPECT_GE(run.out.size(), 3 * record_bytes);
 }
 
 }  // namespace

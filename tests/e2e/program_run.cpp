@@ -25,12 +25,13 @@ void close_fd(int& fd) {
     fd = -1;
 }
 
-// In the child: the pipes become descriptors 0-2, and nothing else of ours stays open.
+// In the child: the given descriptors become 0-2 (-1: closed), and nothing else of ours stays open.
 [[noreturn]] void exec_command(std::vector<std::string> args, int in, int out, int err) {
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    dup2(in, 0), dup2(out, 1), dup2(err, 2);
+    const int given[] = {in, out, err};
+    for (int fd = 0; fd < 3; ++fd) given[fd] < 0 ? close(fd) : dup2(given[fd], fd);
     for (int fd = 3; fd < 256; ++fd) close(fd);
     execv(argv[0], argv.data());
     _exit(127);
@@ -54,10 +55,15 @@ bool collect(ProgramRun& run, int timeout_ms) {
 
 const char* const program_path = SKIMBO_PROGRAM;
 
-ProgramRun ProgramRun::start(std::vector<std::string> args, const std::string& stderr_path) {
+// The program's command line, behind the emulator that runs it here if any.
+static std::vector<std::string> program_command(std::vector<std::string> args) {
     args.insert(args.begin(), program_path);
     if (!test_env::emulator.empty()) args.emplace(args.begin(), test_env::emulator);
-    return start_command(args, stderr_path);
+    return args;
+}
+
+ProgramRun ProgramRun::start(std::vector<std::string> args, const std::string& stderr_path) {
+    return start_command(program_command(std::move(args)), stderr_path);
 }
 
 ProgramRun ProgramRun::start_command(const std::vector<std::string>& command, const std::string& stderr_path) {
@@ -72,6 +78,17 @@ ProgramRun ProgramRun::start_command(const std::vector<std::string>& command, co
     run.stdin_fd = in[1], run.stdout_fd = out[0], run.stderr_fd = err[0];
     if (!stderr_path.empty()) close_fd(run.stderr_fd);
     return run;
+}
+
+pid_t start_on(std::vector<std::string> args, const std::array<int, 3>& fds, const std::function<void()>& in_child) {
+    args = program_command(std::move(args));
+    signal(SIGPIPE, SIG_IGN);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (in_child) in_child();
+        exec_command(args, fds[0], fds[1], fds[2]);
+    }
+    return pid;
 }
 
 ProgramRun::ProgramRun(ProgramRun&& o) noexcept
@@ -115,9 +132,11 @@ int ProgramRun::finish() {
     return status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 }
 
-std::vector<std::string> ProgramRun::messages(const std::string& prefix) const {
+std::vector<std::string> ProgramRun::messages(const std::string& prefix) const { return log_messages(err, prefix); }
+
+std::vector<std::string> log_messages(const std::string& log, const std::string& prefix) {
     std::vector<std::string> result;
-    std::istringstream lines(err);
+    std::istringstream lines(log);
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("[korvel-skimbo ", 0) == 0 && line.find("] ") != std::string::npos) line.erase(0, line.find("] ") + 2);
         if (line.rfind(prefix, 0) == 0) result.push_back(line);

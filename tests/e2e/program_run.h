@@ -3,7 +3,9 @@
 // standard output and standard error collected, the exit status out.
 #include <sys/types.h>
 
+#include <array>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,10 +40,16 @@ struct ProgramRun {
 
 extern const char* const program_path;  // the program under test
 
+// Starts the program with fds as its descriptors 0, 1 and 2 (-1: closed), as a shell or a
+// supervisor may leave them, after in_child has run in the child; its pid.
+pid_t start_on(std::vector<std::string> args, const std::array<int, 3>& fds, const std::function<void()>& in_child = {});
+
 // Runs the program to its end with input on its standard input.
 ProgramRun run_program(const std::vector<std::string>& args, const std::string& input = "");
 
 std::string read_file(const std::string& path);
+// The messages of a log, without their "[korvel-skimbo <ms>] " prefix, that start with prefix.
+std::vector<std::string> log_messages(const std::string& log, const std::string& prefix = "");
 // The number after "key=" in line, or -1.
 long field(const std::string& line, const std::string& key);
 // The words after label on the line of /proc/<pid>/<file> that starts with it, one blank apart.

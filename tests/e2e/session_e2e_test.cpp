@@ -6,7 +6,6 @@
 // the composition or the physics. After a change made on purpose, print it and paste it below:
 //   SKIMBO_PRINT_GOLDENS=1 build/tests/e2e/session_e2e_test --gtest_filter='*Golden*'
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <cinttypes>
 #include <cstdio>
@@ -99,6 +98,8 @@ TEST(SessionE2E, SessionsEndOnTheirLimitsOrTheirFirstFailure) {
         {{"--parent-pid", "2147483647"}, "", "exit code=11 reason=parent-lost frames=0"},
         {{"--replay", SKIMBO_SOURCE_DIR "/examples/tap-pause-exit.replay"}, "", "exit code=0 reason=exit-gesture frames=522"},
         {{"--seed=5"}, "failure: unknown option: --seed=5", failed + "0"},
+        // Text from outside is made printable: it cannot end the line and forge another.
+        {{"--x\nexit code=0 reason=exit-gesture frames=9"}, "failure: unknown option: --x?exit code=0 reason=exit-gesture frames=9", failed + "0"},
         {{"--replay", dir}, "failure: replay unreadable", failed + "0"},  // a directory opens, but cannot be read
         {{"--replay", dir + "/missing"}, "failure: replay unreadable", failed + "0"},
         {{"--replay", dir + "/malformed"}, "failure: malformed replay", failed + "0"},
@@ -115,7 +116,7 @@ TEST(SessionE2E, SessionsEndOnTheirLimitsOrTheirFirstFailure) {
         EXPECT_TRUE(std::regex_match(m[m.size() - 2], bench)) << m[m.size() - 2];
         EXPECT_EQ(run.messages("failure: "), c.failure.empty() ? Lines{} : Lines{c.failure});
         EXPECT_EQ(run.status, field(c.exit_line, "code")) << c.exit_line;
-        EXPECT_EQ(run.messages("HELLO ").size(), c.args.empty() || c.args[0] != "--seed=5") << c.exit_line;
+        EXPECT_EQ(run.messages("HELLO ").size(), c.failure.find("unknown option") == std::string::npos) << c.exit_line;
         EXPECT_TRUE(run.out.empty());
     }
 }
@@ -135,14 +136,18 @@ TEST(SessionE2E, ADerivedSeedPlaysTheSessionAgain) {
     }
 }
 
-TEST(SessionE2E, EachStopSignalEndsTheSessionWithStatus11) {
-    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
-        ProgramRun run = ProgramRun::start({"--headless", "--seed", "3"});
-        ASSERT_TRUE(run.wait_for("first frame presented")) << run.err;
-        kill(run.pid, signal_number);
-        EXPECT_EQ(run.finish(), 11) << signal_number;
-        EXPECT_TRUE(run.last_message().starts_with("exit code=11 reason=sigterm frames=")) << run.last_message();
-    }
+// A newcomer's --help and --version answer on standard output with no session; anywhere but
+// alone they are unknown options.
+TEST(SessionE2E, HelpAndVersionAloneAnswerWithoutASession) {
+    const ProgramRun help = run_program({"--help"}), version = run_program({"--version"});
+    EXPECT_EQ(std::pair(help.status, version.status), std::pair(0, 0));
+    EXPECT_TRUE(help.out.starts_with("usage: korvel-skimbo ")) << help.out;
+    EXPECT_NE(help.out.find("\n  --exit-after N (1..900000)\n"), std::string::npos) << help.out;
+    EXPECT_EQ(version.out, "korvel-skimbo 1.0.0\n");
+    EXPECT_EQ(help.err + version.err, "");
+    const ProgramRun mixed = run_program({"--headless", "--version"});
+    EXPECT_EQ(mixed.status, 21);
+    EXPECT_EQ(mixed.messages("failure: "), Lines{"failure: unknown option: --version"});
 }
 
 TEST(SessionE2E, TheRealClockPacesSixtyFramesASecondAndSleepsBetweenThem) {
