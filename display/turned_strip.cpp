@@ -45,13 +45,17 @@ inline uint16x8_t pack_rgb565(uint32x4_t first, uint32x4_t second) {
 // their register tuples go through the stack.
 TurnedTile turn_tile(const std::uint32_t* at) {
     uint16x8_t packed[4][2];
+#pragma GCC unroll 4
     for (int k = 0; k < 4; ++k)
+#pragma GCC unroll 2
         for (int half = 0; half < 2; ++half) {
             const std::uint32_t* upper = at + k * canvas_width + 4 * half;
             packed[k][half] = pack_rgb565(vld1q_u32(upper + 4 * canvas_width), vld1q_u32(upper));
         }
     TurnedTile tile;
+#pragma GCC unroll 2
     for (int half = 0; half < 2; ++half)
+#pragma GCC unroll 2
         for (int pair = 0; pair < 2; ++pair) {
             const uint16x8_t even_a = vtrn1q_u16(packed[2 * pair + 1][half], packed[2 * pair][half]);
             const uint16x8_t odd_a = vtrn2q_u16(packed[2 * pair + 1][half], packed[2 * pair][half]);
@@ -59,7 +63,9 @@ TurnedTile turn_tile(const std::uint32_t* at) {
             packed[2 * pair][half] = even_a;
             packed[2 * pair + 1][half] = odd_a;
         }
+#pragma GCC unroll 2
     for (int half = 0; half < 2; ++half)
+#pragma GCC unroll 2
         for (int odd = 0; odd < 2; ++odd) {
             const uint32x4_t high = vreinterpretq_u32_u16(packed[2 + odd][half]);
             const uint32x4_t low = vreinterpretq_u32_u16(packed[odd][half]);
@@ -73,6 +79,7 @@ TurnedTile turn_tile(const std::uint32_t* at) {
 // whose lane i is the largest of differ[i].
 std::uint32_t nonzero_rows(const u16x8* differ) {
     uint16x8_t fold[4];
+#pragma GCC unroll 4
     for (int i = 0; i < 4; ++i)
         fold[i] = vpmaxq_u16(reinterpret_cast<uint16x8_t>(differ[2 * i]), reinterpret_cast<uint16x8_t>(differ[2 * i + 1]));
     const uint16x8_t all = vpmaxq_u16(vpmaxq_u16(fold[0], fold[1]), vpmaxq_u16(fold[2], fold[3]));
@@ -108,14 +115,17 @@ void transpose(u32x4& a, u32x4& b, u32x4& c, u32x4& d) {
 // vector one column with the rows from the last up.
 TurnedTile turn_tile(const std::uint32_t* at) {
     TurnedTile tile;
+#pragma GCC unroll 2
     for (int half = 0; half < 2; ++half) {
         u32x4 words[4];
+#pragma GCC unroll 4
         for (int k = 0; k < 4; ++k) {
             const std::uint32_t* upper = at + 2 * k * canvas_width + 4 * half;
             const u32x4 high = rgb565_bits_5_to_20(pixel_vectors::load(upper)) << 11;
             words[3 - k] = high | rgb565_bits_5_to_20(pixel_vectors::load(upper + canvas_width)) >> 5;
         }
         transpose(words[0], words[1], words[2], words[3]);
+#pragma GCC unroll 4
         for (int j = 0; j < 4; ++j) tile.row[4 * half + j] = reinterpret_cast<u16x8>(words[j]);
     }
     return tile;
@@ -123,6 +133,7 @@ TurnedTile turn_tile(const std::uint32_t* at) {
 
 std::uint32_t nonzero_rows(const u16x8* differ) {
     std::uint32_t rows = 0;
+#pragma GCC unroll 8
     for (int i = 0; i < tile_size; ++i) {
         const __m128i zero = _mm_cmpeq_epi8(reinterpret_cast<__m128i>(differ[i]), _mm_setzero_si128());
         rows |= std::uint32_t{_mm_movemask_epi8(zero) != 0xFFFF} << i;
@@ -156,6 +167,7 @@ std::uint32_t turn_strip(const Canvas& canvas, int strip, std::uint8_t* shadow) 
         const TurnedTile tile = turn_tile(canvas.data() + top * canvas_width + first_column);
         // Canvas row `top` + 7 is panel column 164 - top.
         std::uint8_t* at = rows + 2 * static_cast<std::size_t>(last_tile - top);
+#pragma GCC unroll 8
         for (int i = 0; i < tile_size; ++i, at += panel_row_bytes) {
             differ[i] |= load_pixels(at) ^ tile.row[i];
             store_pixels(at, tile.row[i]);
