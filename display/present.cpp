@@ -145,10 +145,10 @@ void show_rows(Framebuffer& fb, int strip, std::uint32_t rows) {
                            (static_cast<std::size_t>(first_row) + static_cast<std::size_t>(fb.yoffset)) * line;
     constexpr std::uint32_t whole_strip = (1u << strip_rows) - 1;
     if (rows == whole_strip && line == panel_row_bytes) {
-        std::memcpy(device, shadow, strip_rows * panel_row_bytes);
+        copy_rows(device, shadow, strip_rows * panel_row_bytes);
     } else {
         for (int i = 0; i < strip_rows; ++i)
-            if (rows >> i & 1) std::memcpy(device + i * line, shadow + i * panel_row_bytes, panel_row_bytes);
+            if (rows >> i & 1) copy_rows(device + i * line, shadow + i * panel_row_bytes, panel_row_bytes);
     }
     fb.rows_written += static_cast<std::uint64_t>(std::popcount(rows));
 }

@@ -20,4 +20,8 @@ static_assert(canvas_width % strip_rows == 0);
 // other bytes than before.
 std::uint32_t turn_strip(const Canvas& canvas, int strip, std::uint8_t* shadow);
 
+// Copies converted rows from the shadow to the device: a strip's rows at once where the
+// device's lie back to back, or one row.
+void copy_rows(std::uint8_t* device, const std::uint8_t* shadow, std::size_t bytes);
+
 }  // namespace skimbo
