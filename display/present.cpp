@@ -153,10 +153,10 @@ void show_rows(Framebuffer& fb, int strip, std::uint32_t rows) {
     fb.rows_written += static_cast<std::uint64_t>(std::popcount(rows));
 }
 
-// Every strip is passed over, or after a frame in which few strips changed only those that
-// differ from the canvas kept of that frame. Comparing canvases costs about half a pass over
-// them, so the canvas is kept only while few strips change; in play every strip changes
-// every frame, and the pass alone is cheaper.
+// Every strip is passed over; or, after a frame in which few strips changed, only those in
+// which the canvas differs from that frame's, kept for the purpose. Keeping a canvas costs a
+// copy and comparing one about half a pass: worth it while few strips change (a game-over
+// screen between two wing beats), not in play, where every strip changes in every frame.
 void present_turned(Framebuffer& fb, const Canvas& canvas) {
     const bool compare = fb.last_canvas && fb.last_canvas_shown && !fb.force_full;
     StripSet strips;
@@ -169,9 +169,7 @@ void present_turned(Framebuffer& fb, const Canvas& canvas) {
         changed += rows != 0;
         if (rows != 0 || fb.force_full) show_rows(fb, strip, fb.force_full ? (1u << strip_rows) - 1 : rows);
     }
-    // A full frame (the first after open) is rare, and keeping its canvas lets a quiet frame
-    // after it compare.
-    const bool keep = fb.last_canvas && (fb.force_full || changed <= strip_count / 2);
+    const bool keep = fb.last_canvas && changed <= strip_count / 2;
     if (keep && !compare) *fb.last_canvas = canvas;
     fb.last_canvas_shown = keep;
 }

@@ -20,6 +20,11 @@ static_assert(canvas_width % strip_rows == 0);
 // other bytes than before.
 std::uint32_t turn_strip(const Canvas& canvas, int strip, std::uint8_t* shadow);
 
+// turn_strip with the processor's 32-byte vectors or without them, for the tests, which check
+// each way. Only x86-64 processors with AVX2 have the wider way; elsewhere both are the same.
+bool has_wide_strips();
+std::uint32_t turn_strip_by(const Canvas& canvas, int strip, std::uint8_t* shadow, bool wide);
+
 // Copies converted rows from the shadow to the device: a strip's rows at once where the
 // device's lie back to back, or one row.
 void copy_rows(std::uint8_t* device, const std::uint8_t* shadow, std::size_t bytes);
