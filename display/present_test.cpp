@@ -81,13 +81,15 @@ TEST(Present, EveryLayoutShowsTheTurnedCanvas) {
 }
 
 // Device memory is never read back: bytes scribbled into it survive until their row is written
-// again, and so show which rows a presentation wrote.
+// again, and so show which rows a presentation wrote. Each scribble is the complement of the
+// row's first byte as last written, which the changes below never turn it into.
 std::vector<int> rows_rewritten_by(MemoryPanel& panel, const Canvas& canvas) {
-    for (int row = 0; row < 640; ++row) panel.fb.map[row * 344] = 0x5A;
+    std::vector<std::uint8_t> scribbles(640);
+    for (int row = 0; row < 640; ++row) panel.fb.map[row * 344] = scribbles[row] = ~panel.fb.shadow_rows[row * 344] & 255;
     fb_present(panel.fb, canvas, panel.rotation);
     std::vector<int> rows;
     for (int row = 0; row < 640; ++row)
-        if (panel.fb.map[row * 344] != 0x5A) rows.push_back(row);
+        if (panel.fb.map[row * 344] != scribbles[row]) rows.push_back(row);
     return rows;
 }
 
@@ -106,6 +108,37 @@ TEST(Present, OnlyRowsThatChangedAreWrittenAfterTheFirstFrame) {
     }
     EXPECT_EQ(panel.fb.frames_presented, 6u);
     EXPECT_EQ(panel.fb.rows_written, 643u);
+}
+
+// After a quiet frame the canvas is kept, and the next is compared with it: a change in any
+// canvas column, on the rows where the comparison's spans of rows meet, rewrites that
+// column's panel row alone, and so does taking it back.
+TEST(Present, AfterAQuietFrameEachCanvasColumnRewritesItsRowAlone) {
+    MemoryPanel panel;
+    ASSERT_EQ(fb_allocate_buffers(panel.fb), 0);
+    const auto canvas = random_canvas(5);
+    fb_present(panel.fb, *canvas, panel.rotation);
+    fb_present(panel.fb, *canvas, panel.rotation);
+    constexpr int span_edges[] = {0, 63, 64, 127, 128, 171};
+    for (int back = 0; back < 2; ++back)
+        for (int x = 0; x < canvas_width; ++x) {
+            (*canvas)[static_cast<std::size_t>(span_edges[x % 6] * canvas_width + x)] ^= 0x00808080;
+            ASSERT_EQ(rows_rewritten_by(panel, *canvas), std::vector<int>{x}) << x << (back ? " back" : "");
+        }
+}
+
+// Frames in which every row changes are not compared; the first quiet one after them is kept
+// for the next to be compared with, however the panel came to show it.
+TEST(Present, AQuietFrameAfterFramesOfPlayIsKeptForTheNext) {
+    MemoryPanel panel;
+    ASSERT_EQ(fb_allocate_buffers(panel.fb), 0);
+    const auto quiet = random_canvas(5), playing = random_canvas(6);
+    for (const Canvas* canvas : {quiet.get(), quiet.get(), playing.get(), quiet.get(), playing.get()})
+        fb_present(panel.fb, *canvas, panel.rotation);
+    (*playing)[9 * canvas_width + 300] ^= 0x00808080;
+    EXPECT_EQ(rows_rewritten_by(panel, *playing), std::vector<int>{300});
+    (*playing)[9 * canvas_width + 300] ^= 0x00808080;
+    EXPECT_EQ(rows_rewritten_by(panel, *playing), std::vector<int>{300});
 }
 
 // A canvas presented again unchanged writes what presenting it in full writes: nothing after a
