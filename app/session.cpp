@@ -132,8 +132,8 @@ void Session::run_loop() {
 void Session::run_frame(std::uint32_t elapsed) {
     SceneView view;
     fill_scene_view(game, static_cast<std::int32_t>(platform->gestures.exit_progress), view);
-    const bool drawn = scene.draw(view, canvas->data(), canvas->size());
-    platform->present(*canvas, drawn);
+    scene.draw(view, canvas->data(), canvas->size());
+    platform->present(*canvas, scene.changed);
     frames += 1;
     if (frames == 1) log_line("first frame presented (640x172 logical, rot 270)");
     log_frame(elapsed);

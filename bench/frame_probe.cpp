@@ -12,6 +12,7 @@
 #include "display/present.h"
 #include "hoststream/host_stream.h"
 #include "render/scene.h"
+#include "render/scene_parts.h"
 
 namespace {
 
@@ -47,11 +48,13 @@ void render_standing_still() {
             [&] { scene.draw(view, canvas.data(), canvas.size()); });
 }
 
-enum class Change { forced, all, none, one_pixel };
+enum class Change { forced, all, none, one_pixel, bird_pixel };
 
 // The counted presentation follows frames of its own kind, as it would in a run of them: the
 // first frame after open and one frame more of the first canvas, then the second canvas (or
 // the first again) presented, or forced; or two frames of a new canvas each, then one more.
+// A pixel in the bird's columns changes with the renderer naming those columns, as it does
+// when only the bird moved; the other pixel with nothing named.
 void present(Change change) {
     Framebuffer fb;
     bench::attach_memory_panel(fb, {11, 5}, {0, 5});
@@ -61,6 +64,8 @@ void present(Change change) {
     const bool new_canvas = change == Change::forced || change == Change::all;
     const auto second = new_canvas ? bench::random_canvas(43) : std::make_unique<Canvas>(*first);
     if (change == Change::one_pixel) (*second)[300] ^= 0x00FFFFFF;
+    if (change == Change::bird_pixel) (*second)[86 * canvas_width + 150] ^= 0x00FFFFFF;
+    const ColumnSpan named = change == Change::bird_pixel ? ColumnSpan{bird_first_column, bird_last_column} : ColumnSpan{};
     measure(
         [&] {
             fb_present(fb, *first, rotation);
@@ -68,7 +73,7 @@ void present(Change change) {
         },
         [&] {
             fb.force_full = change == Change::forced;
-            fb_present(fb, change == Change::all ? *first : *second, rotation);
+            fb_present(fb, change == Change::all ? *first : *second, rotation, named);
         });
 }
 
@@ -97,6 +102,7 @@ const std::vector<Measure>& measures() {
         {"present-every-row-changed", [] { present(Change::all); }},
         {"present-unchanged-frame", [] { present(Change::none); }},
         {"present-one-changed-row", [] { present(Change::one_pixel); }},
+        {"present-one-changed-bird-pixel", [] { present(Change::bird_pixel); }},
         {"write-frame", write_frame},
     };
     return all;

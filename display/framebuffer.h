@@ -34,6 +34,7 @@ struct Framebuffer {
     // would convert to what the shadow already holds.
     std::unique_ptr<Canvas> last_canvas;
     bool last_canvas_shown = false;  // last_canvas is kept and is what the panel shows
+    bool shadow_current = false;  // every shadow row is the qualified panel's canvas presented last
     std::uint32_t force_full = 0;  // 1: the next presentation writes every row
     std::uint64_t frames_presented = 0;
     std::uint64_t rows_written = 0;

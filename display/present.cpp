@@ -153,15 +153,24 @@ void show_rows(Framebuffer& fb, int strip, std::uint32_t rows) {
     fb.rows_written += static_cast<std::uint64_t>(std::popcount(rows));
 }
 
-// Every strip is passed over; or, after a frame in which few strips changed, only those in
-// which the canvas differs from that frame's, kept for the purpose. Keeping a canvas costs a
-// copy and comparing one about half a pass: worth it while few strips change (a game-over
-// screen between two wing beats), not in play, where every strip changes in every frame.
-void present_turned(Framebuffer& fb, const Canvas& canvas) {
-    const bool compare = fb.last_canvas && fb.last_canvas_shown && !fb.force_full;
+// The strips of the columns first to last.
+StripSet strips_of(ColumnSpan columns) {
     StripSet strips;
-    if (compare) strips = changed_strips(canvas, *fb.last_canvas);
-    else strips.set();
+    const int first = std::max(columns.first, 0), last = std::min(columns.last, canvas_width - 1);
+    for (int strip = first / strip_rows; first <= last && strip <= last / strip_rows; ++strip)
+        strips.set(static_cast<std::size_t>(strip));
+    return strips;
+}
+
+// Every strip is passed over, or those of the columns the renderer says changed; or, after a
+// frame in which few strips changed, those in which the canvas differs from that frame's,
+// kept for the purpose. Keeping a canvas costs a copy and comparing one about half a pass:
+// worth it while few strips change, not in play, where every strip changes in every frame.
+void present_turned(Framebuffer& fb, const Canvas& canvas, ColumnSpan columns) {
+    const bool current = fb.shadow_current && !fb.force_full;
+    const bool narrowed = current && (columns.first > 0 || columns.last < canvas_width - 1);
+    const bool compare = current && !narrowed && fb.last_canvas && fb.last_canvas_shown;
+    const StripSet strips = compare ? changed_strips(canvas, *fb.last_canvas) : strips_of(narrowed ? columns : ColumnSpan{});
     int changed = 0;
     for (int strip = 0; strip < strip_count; ++strip) {
         if (!strips[static_cast<std::size_t>(strip)]) continue;
@@ -169,9 +178,10 @@ void present_turned(Framebuffer& fb, const Canvas& canvas) {
         changed += rows != 0;
         if (rows != 0 || fb.force_full) show_rows(fb, strip, fb.force_full ? (1u << strip_rows) - 1 : rows);
     }
-    const bool keep = fb.last_canvas && changed <= strip_count / 2;
+    const bool keep = fb.last_canvas && !narrowed && changed <= strip_count / 2;
     if (keep && !compare) *fb.last_canvas = canvas;
     fb.last_canvas_shown = keep;
+    fb.shadow_current = true;
 }
 
 bool ready_to_present(const Framebuffer& fb) {
@@ -180,10 +190,10 @@ bool ready_to_present(const Framebuffer& fb) {
 
 }  // namespace
 
-void fb_present(Framebuffer& fb, const Canvas& canvas, const RotationMap& rotation) {
+void fb_present(Framebuffer& fb, const Canvas& canvas, const RotationMap& rotation, ColumnSpan changed) {
     if (!ready_to_present(fb)) return;
     if (is_qualified_panel(fb, rotation) && every_row_mapped(fb)) {
-        present_turned(fb, canvas);
+        present_turned(fb, canvas, changed);
     } else {
         const auto row_bytes = static_cast<std::size_t>(fb.row_bytes());
         const PixelTables tables{channel_table(fb.red), channel_table(fb.green), channel_table(fb.blue)};
@@ -191,7 +201,7 @@ void fb_present(Framebuffer& fb, const Canvas& canvas, const RotationMap& rotati
             convert_row_generic(fb, canvas, rotation, tables, row);
             flush_row(fb, row, fb.row_buf.get(), row_bytes);
         }
-        fb.last_canvas_shown = false;
+        fb.last_canvas_shown = fb.shadow_current = false;
     }
     fb.force_full = 0;
     ++fb.frames_presented;

@@ -71,13 +71,13 @@ void Platform::input(unsigned now_ms, const ActionHandler& on_action) {
     gestures.tick(now_ms, on_action);
 }
 
-void Platform::present(const Canvas& canvas, bool changed) {
+void Platform::present(const Canvas& canvas, ColumnSpan changed) {
     if (host->enabled && !host->ended) {
-        if (changed) host->write_frame(canvas);
+        if (!changed.empty()) host->write_frame(canvas);
         else host->write_record();
     }
     if (options.headless) return;
-    if (changed) fb_present(framebuffer, canvas, rotation_map);
+    if (!changed.empty()) fb_present(framebuffer, canvas, rotation_map, changed);
     else fb_present_unchanged(framebuffer, canvas, rotation_map);
 }
 

@@ -33,9 +33,11 @@ struct Platform {
     // Drains every input source in a fixed order and delivers this frame's actions
     // synchronously through on_action; may throw.
     void input(unsigned now_ms, const ActionHandler& on_action);
-    // Shows the frame on the display target or hands it to the host; may throw. A canvas that
-    // did not change since the last call is shown again without being converted again.
-    void present(const Canvas& canvas, bool changed);
+    // Shows the frame on the display target or hands it to the host; may throw. `changed` is
+    // the canvas columns that may have changed since the last call: a canvas that did not
+    // change is shown again without being converted again, and on the panel only the rows of
+    // the changed columns are converted again.
+    void present(const Canvas& canvas, ColumnSpan changed);
     // Writes <capture_dir>/<base_name>.ppm when a capture directory is configured; may throw.
     void capture(const Canvas& canvas, const std::string& base_name);
     // Releases the touch screen, with its grab, and then the panel; reports no failure.
