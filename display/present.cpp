@@ -172,7 +172,7 @@ void present_turned(Framebuffer& fb, const Canvas& canvas, ColumnSpan columns) {
     const bool compare = current && !narrowed && fb.last_canvas && fb.last_canvas_shown;
     const StripSet strips = compare ? changed_strips(canvas, *fb.last_canvas) : strips_of(narrowed ? columns : ColumnSpan{});
     int changed = 0;
-    for (int strip = 0; strip < strip_count; ++strip) {
+    for (int strip = 0; strips.any() && strip < strip_count; ++strip) {
         if (!strips[static_cast<std::size_t>(strip)]) continue;
         const std::uint32_t rows = turn_strip(canvas, strip, fb.shadow_rows.get());
         changed += rows != 0;
