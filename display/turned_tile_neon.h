@@ -19,11 +19,10 @@ inline uint16x8_t pack_rgb565(uint32x4_t first, uint32x4_t second) {
     return vsriq_n_u16(vsriq_n_u16(red_blue, green_blue, 5), vshlq_n_u16(green_blue, 8), 11);
 }
 
-// Packing rows k + 4 and k together leaves a lane's bit 2 telling the canvas row's bit 2 (set
-// for the upper row) and its two low bits the column's; two rounds of transposition, of 16-bit
+// Packing rows k + 4 and k together leaves a lane's bit 2 telling the canvas row's bit 2 (clear
+// for the lower row) and its two low bits the column's; two rounds of transposition, of 16-bit
 // and then of 32-bit lanes, exchange those two bits with the row's bits 0 and 1, which gives
-// each vector one column with the rows from the last up. No structure loads: under GCC 12
-// their register tuples go through the stack.
+// each vector one column with the rows from the last up.
 [[gnu::always_inline]] inline TurnedTile turn_tile(const std::uint32_t* at) {
     uint16x8_t packed[4][2];
 #pragma GCC unroll 4
@@ -38,16 +37,17 @@ inline uint16x8_t pack_rgb565(uint32x4_t first, uint32x4_t second) {
     for (int half = 0; half < 2; ++half)
 #pragma GCC unroll 2
         for (int pair = 0; pair < 2; ++pair) {
-            const uint16x8_t even_a = vtrn1q_u16(packed[2 * pair + 1][half], packed[2 * pair][half]);
-            const uint16x8_t odd_a = vtrn2q_u16(packed[2 * pair + 1][half], packed[2 * pair][half]);
-            // pair 0 (rows 0, 1) and pair 1 (rows 2, 3) meet below, pair 1 first.
-            packed[2 * pair][half] = even_a;
-            packed[2 * pair + 1][half] = odd_a;
+            // k = 2 * pair + 1 before k = 2 * pair: the even columns, then the odd ones.
+            const uint16x8_t even = vtrn1q_u16(packed[2 * pair + 1][half], packed[2 * pair][half]);
+            const uint16x8_t odd = vtrn2q_u16(packed[2 * pair + 1][half], packed[2 * pair][half]);
+            packed[2 * pair][half] = even;
+            packed[2 * pair + 1][half] = odd;
         }
 #pragma GCC unroll 2
     for (int half = 0; half < 2; ++half)
 #pragma GCC unroll 2
         for (int odd = 0; odd < 2; ++odd) {
+            // k = 2, 3 before k = 0, 1: columns 0 and 1 of the half (even, odd), then 2 and 3.
             const uint32x4_t high = vreinterpretq_u32_u16(packed[2 + odd][half]);
             const uint32x4_t low = vreinterpretq_u32_u16(packed[odd][half]);
             tile.row[4 * half + odd] = reinterpret_cast<u16x8>(vtrn1q_u32(high, low));
