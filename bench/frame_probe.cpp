@@ -51,8 +51,8 @@ void render_standing_still() {
 enum class Change { forced, all, none, one_pixel, bird_pixel };
 
 // The counted presentation follows frames of its own kind, as it would in a run of them: the
-// first frame after open and one frame more of the first canvas, then the second canvas (or
-// the first again) presented, or forced; or two frames of a new canvas each, then one more.
+// first frame after open and three frames more of the first canvas, then the second canvas
+// (or the first again) presented, or forced; or four frames of a new canvas each, then one more.
 // A pixel in the bird's columns changes with the renderer naming those columns, as it does
 // when only the bird moved; the other pixel with nothing named.
 void present(Change change) {
@@ -68,8 +68,8 @@ void present(Change change) {
     const ColumnSpan named = change == Change::bird_pixel ? ColumnSpan{bird_first_column, bird_last_column} : ColumnSpan{};
     measure(
         [&] {
-            fb_present(fb, *first, rotation);
-            fb_present(fb, change == Change::all ? *second : *first, rotation);
+            Canvas* other = change == Change::all ? second.get() : first.get();
+            for (Canvas* canvas : {first.get(), other, first.get(), other}) fb_present(fb, *canvas, rotation);
         },
         [&] {
             fb.force_full = change == Change::forced;

@@ -162,10 +162,12 @@ StripSet strips_of(ColumnSpan columns) {
     return strips;
 }
 
-// Every strip is passed over, or those of the columns the renderer says changed; or, after a
-// frame in which few strips changed, those in which the canvas differs from that frame's,
-// kept for the purpose. Keeping a canvas costs a copy and comparing one about half a pass:
-// worth it while few strips change, not in play, where every strip changes in every frame.
+// Every strip is passed over, or those of the columns the renderer says changed; or, after
+// two frames in a row in which few strips changed, those in which the canvas differs from the
+// last one's, kept for the purpose. Keeping a canvas costs a copy and comparing one about half
+// a pass: worth it while few strips change, not in play, where every strip changes in nearly
+// every frame (in a frame of one step of the game the world may not move a whole pixel, and
+// only the bird's strips change).
 void present_turned(Framebuffer& fb, const Canvas& canvas, ColumnSpan columns) {
     const bool current = fb.shadow_current && !fb.force_full;
     const bool narrowed = current && (columns.first > 0 || columns.last < canvas_width - 1);
@@ -178,7 +180,9 @@ void present_turned(Framebuffer& fb, const Canvas& canvas, ColumnSpan columns) {
         changed += rows != 0;
         if (rows != 0 || fb.force_full) show_rows(fb, strip, fb.force_full ? (1u << strip_rows) - 1 : rows);
     }
-    const bool keep = fb.last_canvas && !narrowed && changed <= strip_count / 2;
+    const bool quiet = !narrowed && changed <= strip_count / 2;
+    fb.quiet_frames = quiet ? std::min(fb.quiet_frames + 1, 2u) : 0;
+    const bool keep = fb.last_canvas && fb.quiet_frames == 2;
     if (keep && !compare) *fb.last_canvas = canvas;
     fb.last_canvas_shown = keep;
     fb.shadow_current = true;
