@@ -102,12 +102,12 @@ bench: bench-build
 	build-bench/bench/skimbo-bench
 
 # The benchmark, callgrind's instruction counts of each hot path, whole sessions, and the
-# device's program counted in the virtual kiosk, as a section of docs/performance.md titled
-# PERF_TITLE, with the table at its top rewritten from this run.
-PERF_TITLE ?= Latest run
+# device's program counted in instructions per call (qemu-user) and in the virtual kiosk,
+# written into docs/performance.md as its latest run, beside the run before a change
+# (tools/perf-report with the title "Before") in the table at its top.
 perf-report: bench-build arm64-program
 	@tools/ensure-deps valgrind
-	tools/perf-report build-bench docs/performance.md "$(PERF_TITLE)" build-arm64
+	tools/perf-report build-bench docs/performance.md "Latest run" build-arm64
 
 # The device's program (with the libraries the instruction probes link) and the kiosk's touch tool.
 .PHONY: arm64-program

@@ -122,9 +122,9 @@ void Session::run_loop() {
 void Session::run_frame(std::uint32_t elapsed) {
     SceneView view;
     fill_scene_view(game, static_cast<std::int32_t>(platform->gestures.exit_progress), view);
-    const bool drawn = scene.draw(view, canvas->data(), canvas->size());
+    scene.draw(view, canvas->data(), canvas->size());
     // A frame that a stop cut short is not presented; the loop ends at the top of the next.
-    if (!platform->present(*canvas, drawn)) return;
+    if (!platform->present(*canvas, scene.changed)) return;
     frames += 1;
     if (frames == 1) log_line("first frame presented (640x172 logical, rot 270)");
     log_frame(elapsed);

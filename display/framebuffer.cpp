@@ -118,7 +118,8 @@ int fb_allocate_buffers(Framebuffer& fb) {
     fb.shadow_rows = zeroed_bytes(row * static_cast<std::size_t>(fb.yres));
     fb.row_buf = zeroed_bytes(row);
     fb.last_canvas.reset(new (std::nothrow) Canvas{});
-    fb.last_canvas_shown = false;
+    fb.last_canvas_shown = fb.shadow_current = false;
+    fb.quiet_frames = 0;
     if (!fb.shadow_rows || !fb.row_buf || !fb.last_canvas) {
         errno = ENOMEM;
         return -1;
@@ -146,7 +147,8 @@ void fb_close(Framebuffer& fb) {
     fb.shadow_rows.reset();
     fb.row_buf.reset();
     fb.last_canvas.reset();
-    fb.last_canvas_shown = false;
+    fb.last_canvas_shown = fb.shadow_current = false;
+    fb.quiet_frames = 0;
     fb.force_full = 0;
     fb.frames_presented = fb.rows_written = 0;
     std::memset(fb.id, 0, sizeof fb.id);

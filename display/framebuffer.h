@@ -29,10 +29,13 @@ struct Framebuffer {
     ChannelField blue;
     std::unique_ptr<std::uint8_t[]> shadow_rows;  // yres rows as last written to the device
     std::unique_ptr<std::uint8_t[]> row_buf;      // the row being converted
-    // The canvas as the qualified panel last showed it: canvas rows equal to it need no
-    // conversion, since their panel rows would convert to what the shadow already holds.
+    // The canvas the qualified panel shows, kept after frames in which few of its strips of
+    // rows changed: canvas columns equal to it need no conversion, since their panel rows
+    // would convert to what the shadow already holds.
     std::unique_ptr<Canvas> last_canvas;
-    bool last_canvas_shown = false;  // last_canvas is what the panel shows
+    bool last_canvas_shown = false;  // last_canvas is kept and is what the panel shows
+    std::uint32_t quiet_frames = 0;  // frames in a row in which few strips changed
+    bool shadow_current = false;  // every shadow row is the qualified panel's canvas presented last
     std::uint32_t force_full = 0;  // 1: the next presentation writes every row
     std::uint64_t frames_presented = 0;
     std::uint64_t rows_written = 0;

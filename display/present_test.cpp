@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace skimbo {
@@ -81,13 +82,15 @@ TEST(Present, EveryLayoutShowsTheTurnedCanvas) {
 }
 
 // Device memory is never read back: bytes scribbled into it survive until their row is written
-// again, and so show which rows a presentation wrote.
-std::vector<int> rows_rewritten_by(MemoryPanel& panel, const Canvas& canvas) {
-    for (int row = 0; row < 640; ++row) panel.fb.map[row * 344] = 0x5A;
-    fb_present(panel.fb, canvas, panel.rotation);
+// again, and so show which rows a presentation wrote. Each scribble is the complement of the
+// row's first byte as last written, which the changes below never turn it into.
+std::vector<int> rows_rewritten_by(MemoryPanel& panel, const Canvas& canvas, ColumnSpan changed = {}) {
+    std::vector<std::uint8_t> scribbles(640);
+    for (int row = 0; row < 640; ++row) panel.fb.map[row * 344] = scribbles[row] = ~panel.fb.shadow_rows[row * 344] & 255;
+    fb_present(panel.fb, canvas, panel.rotation, changed);
     std::vector<int> rows;
     for (int row = 0; row < 640; ++row)
-        if (panel.fb.map[row * 344] != 0x5A) rows.push_back(row);
+        if (panel.fb.map[row * 344] != scribbles[row]) rows.push_back(row);
     return rows;
 }
 
@@ -106,6 +109,60 @@ TEST(Present, OnlyRowsThatChangedAreWrittenAfterTheFirstFrame) {
     }
     EXPECT_EQ(panel.fb.frames_presented, 6u);
     EXPECT_EQ(panel.fb.rows_written, 643u);
+}
+
+// After two quiet frames the canvas is kept, and the next is compared with it: a change in any
+// canvas column, on the rows where the comparison's spans of rows meet, rewrites that
+// column's panel row alone, and so does taking it back.
+TEST(Present, AfterQuietFramesEachCanvasColumnRewritesItsRowAlone) {
+    MemoryPanel panel;
+    ASSERT_EQ(fb_allocate_buffers(panel.fb), 0);
+    const auto canvas = random_canvas(5);
+    for (int frame = 0; frame < 3; ++frame) fb_present(panel.fb, *canvas, panel.rotation);
+    constexpr int span_edges[] = {0, 63, 64, 127, 128, 171};
+    for (int back = 0; back < 2; ++back)
+        for (int x = 0; x < canvas_width; ++x) {
+            (*canvas)[static_cast<std::size_t>(span_edges[x % 6] * canvas_width + x)] ^= 0x00808080;
+            ASSERT_EQ(rows_rewritten_by(panel, *canvas), std::vector<int>{x}) << x << (back ? " back" : "");
+        }
+}
+
+// A canvas is kept after the second quiet frame in a row, not the first, however the panel
+// came to show it: the kept one is what the next frame is compared with.
+TEST(Present, TheCanvasOfTheSecondQuietFrameInARowIsKept) {
+    MemoryPanel panel;
+    ASSERT_EQ(fb_allocate_buffers(panel.fb), 0);
+    const auto quiet = random_canvas(5), playing = random_canvas(6), moved = random_canvas(6);
+    (*moved)[9 * canvas_width + 300] ^= 0x00808080;
+    for (const Canvas* canvas : {quiet.get(), quiet.get(), quiet.get(), playing.get(), moved.get(), moved.get()})
+        fb_present(panel.fb, *canvas, panel.rotation);
+    EXPECT_EQ(rows_rewritten_by(panel, *playing), std::vector<int>{300});
+    EXPECT_EQ(rows_rewritten_by(panel, *playing), std::vector<int>{});
+    EXPECT_EQ(rows_rewritten_by(panel, *moved), std::vector<int>{300});
+}
+
+// The columns the renderer names narrow the rows converted again, never decide a write: a
+// change below the colour depth in a named column writes nothing, and a change in a column
+// not named waits for a frame that names it, or forces every row. Rows another layout wrote
+// last are all converted again.
+TEST(Present, ColumnsNamedChangedAreConvertedAgainAndTheirBytesDecide) {
+    MemoryPanel panel;
+    const auto canvas = random_canvas(5);
+    std::swap(panel.fb.red, panel.fb.blue);
+    fb_present(panel.fb, *canvas, panel.rotation);
+    std::swap(panel.fb.red, panel.fb.blue);
+    EXPECT_EQ(rows_rewritten_by(panel, *canvas, {300, 300}).size(), 640u);
+    auto change = [&](int x, std::uint32_t bits) { (*canvas)[static_cast<std::size_t>(9 * canvas_width + x)] ^= bits; };
+    for (int x : {0, 7, 8, 15, 632, 639}) {
+        change(x, 0x00808080);
+        EXPECT_EQ(rows_rewritten_by(panel, *canvas, {x, x}), std::vector<int>{x}) << x;
+    }
+    change(300, 0x00808080), change(301, 0x00070307), change(200, 0x00808080);
+    EXPECT_EQ(rows_rewritten_by(panel, *canvas, {296, 303}), std::vector<int>{300});
+    EXPECT_EQ(rows_rewritten_by(panel, *canvas, no_columns), std::vector<int>{});
+    EXPECT_EQ(rows_rewritten_by(panel, *canvas, {-8, 200}), std::vector<int>{200});
+    panel.fb.force_full = 1;
+    EXPECT_EQ(rows_rewritten_by(panel, *canvas, no_columns).size(), 640u);
 }
 
 // A canvas presented again unchanged writes what presenting it in full writes: nothing after a

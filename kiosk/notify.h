@@ -7,7 +7,7 @@
 #include <chrono>
 #include <string>
 
-#include "sandbox/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace skimbo::kiosk {
 

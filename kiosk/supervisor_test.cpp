@@ -17,7 +17,7 @@
 #include <sstream>
 #include <thread>
 
-#include "sandbox/unique_fd.h"
+#include "base/unique_fd.h"
 #include "tests/e2e/program_run.h"
 #include "tests/test_env.h"
 

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "sandbox/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace skimbo::kiosk {
 namespace {

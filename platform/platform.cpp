@@ -71,10 +71,11 @@ void Platform::input(unsigned now_ms, const ActionHandler& on_action) {
     gestures.tick(now_ms, on_action);
 }
 
-bool Platform::present(const Canvas& canvas, bool changed) {
-    if (host->enabled && !host->ended) return changed ? host->write_frame(canvas) : host->write_record();
+bool Platform::present(const Canvas& canvas, ColumnSpan changed) {
+    if (host->enabled && !host->ended)
+        return !changed.empty() ? host->write_frame(canvas) : host->write_record();
     if (options.headless) return true;
-    if (changed) fb_present(framebuffer, canvas, rotation_map);
+    if (!changed.empty()) fb_present(framebuffer, canvas, rotation_map, changed);
     else fb_present_unchanged(framebuffer, canvas, rotation_map);
     return true;
 }

@@ -33,10 +33,12 @@ struct Platform {
     // Drains every input source in a fixed order and delivers this frame's actions
     // synchronously through on_action; may throw.
     void input(unsigned now_ms, const ActionHandler& on_action);
-    // Shows the frame on the display target or hands it to the host; may throw. A canvas that
-    // did not change since the last call is shown again without being converted again. False
-    // when a stop arrived while the host kept the frame waiting.
-    bool present(const Canvas& canvas, bool changed);
+    // Shows the frame on the display target or hands it to the host; may throw. `changed` is
+    // the canvas columns that may have changed since the last call: a canvas that did not
+    // change is shown again without being converted again, and on the panel only the rows of
+    // the changed columns are converted again. False when a stop arrived while the host kept
+    // the frame waiting.
+    bool present(const Canvas& canvas, ColumnSpan changed);
     // Writes <capture_dir>/<base_name>.ppm when a capture directory is configured; may throw.
     // A stop that arrives while the file keeps it waiting (a FIFO) leaves the capture unfinished.
     void capture(const Canvas& canvas, const std::string& base_name);

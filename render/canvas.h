@@ -13,6 +13,15 @@ inline constexpr std::size_t canvas_pixel_count = 110080;
 
 using Canvas = std::array<std::uint32_t, canvas_pixel_count>;
 
+// Canvas columns first to last, inclusive: every column unless narrowed, none when empty.
+struct ColumnSpan {
+    int first = 0;
+    int last = canvas_width - 1;
+
+    bool empty() const { return first > last; }
+};
+inline constexpr ColumnSpan no_columns{0, -1};
+
 // Pixels of one sprite row that are drawn together: length pixels from column start, either
 // all fully opaque (copied) or mixed (blended, whatever their alpha). Clear pixels outside
 // every run are never visited.

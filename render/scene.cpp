@@ -19,12 +19,9 @@ void draw_world_things(std::uint32_t* canvas, const SceneView& view) {
 
 bool same_bits(float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); }
 
-}  // namespace
-
-bool same_frame(const SceneView& a, const SceneView& b) {
-    if (a.phase != b.phase || !same_bits(a.bird_y, b.bird_y) || !same_bits(a.bird_angle, b.bird_angle) ||
-        bird_sprite_index(a.anim_clock, a.phase) != bird_sprite_index(b.anim_clock, b.phase) ||
-        !same_bits(a.scroll, b.scroll) || a.score != b.score || a.best != b.best ||
+// Everything a frame shows but the bird.
+bool same_scenery(const SceneView& a, const SceneView& b) {
+    if (a.phase != b.phase || !same_bits(a.scroll, b.scroll) || a.score != b.score || a.best != b.best ||
         a.exit_progress != b.exit_progress || a.pipes.size() != b.pipes.size())
         return false;
     for (std::size_t i = 0; i < a.pipes.size(); ++i)
@@ -32,8 +29,24 @@ bool same_frame(const SceneView& a, const SceneView& b) {
     return true;
 }
 
+bool same_bird(const SceneView& a, const SceneView& b) {
+    return same_bits(a.bird_y, b.bird_y) && same_bits(a.bird_angle, b.bird_angle) &&
+           bird_sprite_index(a.anim_clock, a.phase) == bird_sprite_index(b.anim_clock, b.phase);
+}
+
+}  // namespace
+
+bool same_frame(const SceneView& a, const SceneView& b) { return same_scenery(a, b) && same_bird(a, b); }
+
+ColumnSpan changed_columns(const SceneView& a, const SceneView& b) {
+    if (!same_scenery(a, b)) return {};
+    if (same_bird(a, b)) return no_columns;
+    return {bird_first_column, bird_last_column};
+}
+
 bool SceneCanvas::draw(const SceneView& view, std::uint32_t* canvas, std::size_t canvas_pixels) {
-    if (showing && same_frame(view, shown)) return false;
+    changed = showing ? changed_columns(shown, view) : ColumnSpan{};
+    if (changed.empty()) return false;
     render_scene(view, canvas, canvas_pixels);
     shown = view;
     showing = canvas && canvas_pixels >= canvas_pixel_count;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "render/canvas.h"
+
 namespace skimbo {
 
 enum class ViewPhase : std::uint32_t { Ready = 1, Playing = 2, Paused = 3, GameOver = 4 };
@@ -34,12 +36,18 @@ void render_scene(const SceneView& view, std::uint32_t* canvas, std::size_t canv
 // the animation clock, which counts only through the bird frame it picks.
 bool same_frame(const SceneView& a, const SceneView& b);
 
+// The canvas columns in which the frames of two views can differ: none for the same frame,
+// the bird's reach where only the bird differs (a falling bird, the world standing still),
+// every column otherwise.
+ColumnSpan changed_columns(const SceneView& a, const SceneView& b);
+
 // One canvas and the view it shows. A view that draws the frame the canvas already shows (a
 // paused game, a game-over screen between two wing beats) is not drawn again; nothing else may
 // write the canvas.
 struct SceneCanvas {
     SceneView shown;
     bool showing = false;
+    ColumnSpan changed = no_columns;  // the columns the last call may have changed
 
     // Draws the view unless the canvas shows its frame already; returns whether it drew.
     bool draw(const SceneView& view, std::uint32_t* canvas, std::size_t canvas_pixels);
