@@ -20,6 +20,7 @@ struct Layout {
     const char* name;
     int bpp, xres, yres, line_length, xoffset, yoffset;
     ChannelField red, green, blue;
+    bool reported_empty = false;  // the driver reports empty bitfields; red, green and blue are the layout shown
 };
 
 struct MemoryPanel {
@@ -29,6 +30,7 @@ struct MemoryPanel {
     explicit MemoryPanel(const Layout& l = {"qualified", 16, 172, 640, 344, 0, 0, {11, 5}, {5, 6}, {0, 5}}) {
         fb.xres = l.xres, fb.yres = l.yres, fb.bpp = l.bpp, fb.line_length = l.line_length, fb.xoffset = l.xoffset;
         fb.yoffset = l.yoffset, fb.red = l.red, fb.green = l.green, fb.blue = l.blue, fb.force_full = 1;
+        if (l.reported_empty) fb.red = fb.green = fb.blue = ChannelField{}, fb_default_layout(fb);
         fb.map_len = static_cast<std::uint64_t>((l.yres + l.yoffset) * l.line_length);
         fb.map = static_cast<std::uint8_t*>(mmap(nullptr, fb.map_len, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         std::memset(fb.map, 0xA5, fb.map_len);
@@ -58,6 +60,8 @@ TEST(Present, EveryLayoutShowsTheTurnedCanvas) {
     const Layout layouts[] = {
         {"qualified", 16, 172, 640, 344, 0, 0, {11, 5}, {5, 6}, {0, 5}},
         {"XRGB8888", 32, 172, 640, 688, 0, 0, {16, 8}, {8, 8}, {0, 8}},
+        {"no bitfields at 16 bits", 16, 172, 640, 344, 0, 0, {11, 5}, {5, 6}, {0, 5}, true},
+        {"no bitfields at 32 bits", 32, 172, 640, 688, 0, 0, {16, 8}, {8, 8}, {0, 8}, true},
         {"padded and panned", 16, 172, 640, 400, 8, 3, {11, 5}, {5, 6}, {0, 5}},
         {"landscape, beyond the canvas", 16, 640, 172, 1280, 0, 0, {11, 5}, {5, 6}, {0, 5}},
         {"panned past the mapping", 16, 172, 639, 344, 10, 1, {11, 5}, {5, 6}, {0, 5}},
