@@ -129,8 +129,11 @@ TEST(Present, AnUnchangedCanvasPresentedAgainWritesWhatAFullPresentationWrites) 
     }
 }
 
-// A closed record holds nothing: closing it again leaves alone the descriptor that took its number.
+// A record that never opened holds nothing, standard output included; a closed one neither:
+// closing it again leaves alone the descriptor that took its number.
 TEST(Present, AClosedPanelClosesNothingAgain) {
+    { Framebuffer never_opened; }
+    EXPECT_NE(fcntl(STDOUT_FILENO, F_GETFD), -1);
     MemoryPanel panel;
     panel.fb.fd = dup(2);
     fb_close(panel.fb);
