@@ -44,20 +44,6 @@ void copy_screen_info(Framebuffer& fb, const fb_fix_screeninfo& fix, const fb_va
     fb.id[sizeof fix.id] = '\0';
 }
 
-// Some drivers leave the bitfields empty; the depth then implies the usual layout.
-void default_empty_layout(Framebuffer& fb) {
-    if (fb.red.length != 0 && fb.green.length != 0 && fb.blue.length != 0) return;
-    if (fb.bpp == 16) {
-        fb.red = rgb565_red;
-        fb.green = rgb565_green;
-        fb.blue = rgb565_blue;
-    } else {
-        fb.red = {16, 8};
-        fb.green = {8, 8};
-        fb.blue = {0, 8};
-    }
-}
-
 // (yres + yoffset) rows of line_length bytes, or the whole device memory when that is larger.
 // Computed from the kernel's unsigned values; a product too large to map saturates, so the
 // mapping then fails with the kernel's own error instead of wrapping to a small length.
@@ -99,7 +85,7 @@ int fb_open(Framebuffer& fb, const char* path) {
         log_keeping_errno("fb: unsupported geometry %dx%d", fb.xres, fb.yres);
         return -1;
     }
-    default_empty_layout(fb);
+    fb_default_layout(fb);
 
     const std::uint64_t length = mapping_length(fix, var);
     void* mapped = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fb.fd, 0);
@@ -111,6 +97,19 @@ int fb_open(Framebuffer& fb, const char* path) {
     fb.map_len = length;
 
     return fb_allocate_buffers(fb);
+}
+
+void fb_default_layout(Framebuffer& fb) {
+    if (fb.red.length != 0 && fb.green.length != 0 && fb.blue.length != 0) return;
+    if (fb.bpp == 16) {
+        fb.red = rgb565_red;
+        fb.green = rgb565_green;
+        fb.blue = rgb565_blue;
+    } else {
+        fb.red = {16, 8};
+        fb.green = {8, 8};
+        fb.blue = {0, 8};
+    }
 }
 
 int fb_allocate_buffers(Framebuffer& fb) {

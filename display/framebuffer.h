@@ -56,6 +56,10 @@ struct Framebuffer {
 // for fb_close.
 int fb_open(Framebuffer& fb, const char* path);
 
+// Some drivers leave the bitfields empty: where any channel's length is 0, all three take the
+// usual layout of the depth, RGB565 at 16 bits, XRGB8888 at 32. Part of fb_open.
+void fb_default_layout(Framebuffer& fb);
+
 // Allocates, zero-filled, the buffers presentation keeps for the open geometry, and sets
 // force_full: 0, or -1 when memory is short. Part of fb_open.
 int fb_allocate_buffers(Framebuffer& fb);

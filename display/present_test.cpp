@@ -21,6 +21,8 @@ struct Layout {
     const char* name;
     int bpp, xres, yres, line_length, xoffset, yoffset;
     ChannelField red, green, blue;
+    bool reported_empty = false;  // the driver reports empty bitfields; red, green and blue are the layout shown
+    int spare_rows = 0;           // device memory mapped past the visible rows
 };
 
 struct MemoryPanel {
@@ -30,7 +32,8 @@ struct MemoryPanel {
     explicit MemoryPanel(const Layout& l = {"qualified", 16, 172, 640, 344, 0, 0, {11, 5}, {5, 6}, {0, 5}}) {
         fb.xres = l.xres, fb.yres = l.yres, fb.bpp = l.bpp, fb.line_length = l.line_length, fb.xoffset = l.xoffset;
         fb.yoffset = l.yoffset, fb.red = l.red, fb.green = l.green, fb.blue = l.blue, fb.force_full = 1;
-        fb.map_len = static_cast<std::uint64_t>((l.yres + l.yoffset) * l.line_length);
+        if (l.reported_empty) fb.red = fb.green = fb.blue = ChannelField{}, fb_default_layout(fb);
+        fb.map_len = static_cast<std::uint64_t>((l.yres + l.yoffset + l.spare_rows) * l.line_length);
         fb.map = static_cast<std::uint8_t*>(mmap(nullptr, fb.map_len, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         std::memset(fb.map, 0xA5, fb.map_len);
         fb.shadow_rows = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(fb.row_bytes() * fb.yres));
@@ -54,11 +57,15 @@ std::unique_ptr<Canvas> random_canvas(std::uint32_t seed) {
 
 // Panel pixel (col, row) shows canvas pixel (row, 171 - col), each channel cut to its length and
 // shifted into place; black where that lies off the canvas. A row that would fall outside the
-// mapping (panned past it) is not written.
+// mapping (panned past it) is not written, nor is device memory past the visible rows.
 TEST(Present, EveryLayoutShowsTheTurnedCanvas) {
     const Layout layouts[] = {
         {"qualified", 16, 172, 640, 344, 0, 0, {11, 5}, {5, 6}, {0, 5}},
         {"XRGB8888", 32, 172, 640, 688, 0, 0, {16, 8}, {8, 8}, {0, 8}},
+        {"no bitfields at 16 bits", 16, 172, 640, 344, 0, 0, {11, 5}, {5, 6}, {0, 5}, true},
+        {"no bitfields at 32 bits", 32, 172, 640, 688, 0, 0, {16, 8}, {8, 8}, {0, 8}, true},
+        {"qualified, over more device memory", 16, 172, 640, 344, 0, 0, {11, 5}, {5, 6}, {0, 5}, false, 2},
+        {"XRGB8888, over more device memory", 32, 172, 640, 688, 0, 0, {16, 8}, {8, 8}, {0, 8}, false, 2},
         {"padded and panned", 16, 172, 640, 400, 8, 3, {11, 5}, {5, 6}, {0, 5}},
         {"landscape, beyond the canvas", 16, 640, 172, 1280, 0, 0, {11, 5}, {5, 6}, {0, 5}},
         {"panned past the mapping", 16, 172, 639, 344, 10, 1, {11, 5}, {5, 6}, {0, 5}},
@@ -69,7 +76,9 @@ TEST(Present, EveryLayoutShowsTheTurnedCanvas) {
         fb_present(panel.fb, *canvas, panel.rotation);
         const int rows = layout.xoffset == 10 ? 638 : layout.yres;  // the last row panned past the mapping
         EXPECT_EQ(panel.fb.rows_written, static_cast<std::uint64_t>(rows)) << layout.name;
-        EXPECT_TRUE(rows == layout.yres || panel.device_pixel(0, rows) == 0xA5A5) << layout.name;
+        if (rows < layout.yres || layout.spare_rows) {
+            EXPECT_EQ(panel.device_pixel(0, rows), 0xA5A5A5A5u >> (32 - layout.bpp)) << layout.name;
+        }
         for (int row = 0, wrong = 0; row < rows && wrong < 5; ++row)
             for (int col = 0; col < layout.xres && wrong < 5; ++col) {
                 const int x = row, y = 171 - col;
@@ -182,8 +191,11 @@ TEST(Present, AnUnchangedCanvasPresentedAgainWritesWhatAFullPresentationWrites) 
     }
 }
 
-// A closed record holds nothing: closing it again leaves alone the descriptor that took its number.
+// A record that never opened holds nothing, standard output included; a closed one neither:
+// closing it again leaves alone the descriptor that took its number.
 TEST(Present, AClosedPanelClosesNothingAgain) {
+    { Framebuffer never_opened; }
+    EXPECT_NE(fcntl(STDOUT_FILENO, F_GETFD), -1);
     MemoryPanel panel;
     panel.fb.fd = dup(2);
     fb_close(panel.fb);

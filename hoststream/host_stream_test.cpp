@@ -62,6 +62,7 @@ TEST(HostStreamInput, EachLineIsCheckedAgainstTheContactRules) {
         // Blanks lead, trail and repeat; signs and leading zeros are numbers too, but only
         // blanks separate them.
         {"   CONTACT  +5 1   0320 086   \n", 0, "1 320 86 @0, open"},
+        {"CONTACT -0 1 -0 -0\n", 0, "1 0 0 @0, open"},
         {"CONTACT 000000000000000000000000000000000005 1 0 0\n", 0, "1 0 0 @0, open"},
         {"CONTACT 5 1 320+86\n", 0, invalid},
         {"CONTACT 5 1 320-86\n", 0, invalid},

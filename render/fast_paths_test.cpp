@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -49,7 +50,8 @@ void reference_bird(Pixels& canvas, const SceneView& view) {
 }
 
 // Any view: the bird anywhere, turned any way (unturned and square turns too) or at no usable
-// height. Then any art sprite anywhere, with its runs and pixel by pixel.
+// height. Then any art sprite anywhere, with its runs and pixel by pixel. (The corner buttons
+// are checked on their own below.)
 TEST(FastPaths, FramesMatchTheirPlainComposition) {
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> any(-1000, 1000), angle(-400, 400), row(-60, 230), col(-60, 700);
@@ -68,13 +70,6 @@ TEST(FastPaths, FramesMatchTheirPlainComposition) {
         reference_bird(want, view), draw_ground(want.data(), view.scroll);
         for (std::size_t k = 0; (view.phase == ViewPhase::Paused || view.phase == ViewPhase::GameOver) && k < want.size(); ++k)
             want[k] = reference_blend(want[k], dimming_colour);
-        for (auto [sprite, x] :
-             {std::pair{close_button_sprite, close_button_x}, std::pair{pause_button_sprite, pause_button_x}}) {
-            Pixels button = want, plain = want;
-            draw_corner_button(button.data(), view, sprite, x);
-            testing::reference_blit(plain, sprite_table[sprite], x, corner_button_y, 0, canvas_height);
-            ASSERT_EQ(button, plain) << "view " << i << " button " << sprite;
-        }
         draw_interface(want.data(), view), draw_exit_ring(want.data(), view.exit_progress);
         render_scene(view, got.data(), got.size());
         const Sprite &art = sprite_table[rng() % sprite_count], plain{art.width, art.height, art.pixels};
@@ -85,9 +80,32 @@ TEST(FastPaths, FramesMatchTheirPlainComposition) {
     }
 }
 
+// The corner buttons over each of the 760 places the clouds take, in every phase (dimmed
+// under the still screens), and over a pipe at every column from just clear of a button's
+// left edge to just clear of its right edge: copied where only sky lies under them, blitted
+// elsewhere, always the pixels of their blit.
+TEST(FastPaths, CornerButtonsOverEveryCloudAndPipePlace) {
+    std::vector<SceneView> views;
+    for (int k = 0; k < 760; ++k) views.push_back({static_cast<ViewPhase>(1 + k % 4), 79, 0, 0, (k + 0.5f) / 0.23f, 0, 0, {}, 0});
+    for (int edge : {close_button_x, pause_button_x})  // the clouds stand clear of both at scroll 400
+        for (int x = edge - pipe_width; x <= edge + 28; ++x) views.push_back({ViewPhase::Playing, 79, 0, 0, 400, 0, 0, {{float(x), 100}}, 0});
+    for (const SceneView& view : views) {
+        Pixels world(canvas_pixel_count);
+        draw_backdrop(world.data(), view.scroll), draw_clouds(world.data(), view.scroll);
+        for (const PipeView& p : view.pipes) draw_pipe_pair(world.data(), p.x, p.gap_y);
+        if (view.phase == ViewPhase::Paused || view.phase == ViewPhase::GameOver) dim_canvas(world.data());
+        for (auto [sprite, x] : {std::pair{close_button_sprite, close_button_x}, std::pair{pause_button_sprite, pause_button_x}}) {
+            Pixels got = world, want = world;
+            draw_corner_button(got.data(), view, sprite, x);
+            testing::reference_blit(want, sprite_table[sprite], x, corner_button_y, 0, canvas_height);
+            ASSERT_EQ(got, want) << "scroll " << view.scroll << " pipes " << view.pipes.size() << " button " << sprite;
+        }
+    }
+}
+
 // Random sources (any alpha, clear and opaque ones often) over random pixels, every length up
 // to a few vectors from unaligned starts, both ways the processor offers; nothing past n moves.
-TEST(FastPaths, BlendAndFillSpansMatchPixelByPixel) {
+TEST(FastPaths, SpansMatchPixelByPixel) {
     std::mt19937 rng(37);
     auto word = [&rng] {
         const std::uint32_t a = std::array<std::uint32_t, 3>{0, 255, static_cast<std::uint32_t>(rng() & 255)}[rng() % 3];
@@ -98,13 +116,21 @@ TEST(FastPaths, BlendAndFillSpansMatchPixelByPixel) {
             Pixels src(n + 9), dst(n + 9);
             for (std::size_t i = 0; i < src.size(); ++i) src[i] = word(), dst[i] = rng() & 0x00FFFFFFu;
             const std::size_t first = rng() % 8;
-            Pixels blended = dst, filled = dst, want_blend = dst, want_fill = dst;
-            for (std::size_t i = first; i < first + n; ++i)
-                want_blend[i] = reference_blend(dst[i], src[i]), want_fill[i] = src[0] & 0x00FFFFFFu;
+            const std::uint32_t colour = src[0] & 0x00FFFFFFu;
+            Pixels blended = dst, filled = dst, tinted = dst, dimmed = dst, want_blend = dst, want_fill = dst, want_tint = dst,
+                   want_dim = dst;
+            for (std::size_t i = first; i < first + n; ++i) {
+                want_blend[i] = reference_blend(dst[i], src[i]), want_fill[i] = colour;
+                want_tint[i] = reference_blend(dst[i], testing::reference_premultiply(colour, src[i] >> 24));
+                want_dim[i] = reference_blend(dst[i], dimming_colour);
+            }
             blend_span_by(blended.data() + first, src.data() + first, n, wide);
-            fill_span_by(filled.data() + first, n, src[0] & 0x00FFFFFFu, wide);
+            fill_span_by(filled.data() + first, n, colour, wide);
+            tint_span(tinted.data() + first, src.data() + first, n, colour), dim_span(dimmed.data() + first, n);
             ASSERT_EQ(blended, want_blend) << n << (wide ? " wide" : "");
             ASSERT_EQ(filled, want_fill) << n << (wide ? " wide" : "");
+            ASSERT_EQ(tinted, want_tint) << n;
+            ASSERT_EQ(dimmed, want_dim) << n;
         }
 }
 
@@ -143,11 +169,19 @@ TEST(FastPaths, TurnedBirdMatchesThePlainTurn) {
     }
 }
 
-// Random bits, and operands like the bird's: half columns, turns below one, short rows.
+// Double sums that land exactly halfway between two floats after rounding away a tail (of
+// the addend, or of the product), and one just above the smallest normal float, where the
+// halfway point lies elsewhere: rounding the double again would tip the wrong way. Then
+// random bits, and operands like the bird's: half columns, turns below one, short rows.
 TEST(FastPaths, FusedMultiplyAddRoundsOnceLikeTheLibrary) {
+    for (auto [a, b, c] : {std::tuple{1 + 0x1p-12f, 1 + 0x1p-12f, 0x1p-60f}, {-1 - 0x1p-12f, 1 + 0x1p-12f, -0x1p-60f},
+                           {1 + 0x1p-23f, 0x1p-24f - 0x1p-47f, 1 + 0x1p-23f},
+                           {0x1p-75f + 0x1p-95f, 0x1p-75f - 0x1p-95f, 0x1p-127f + 0x1p-149f}})
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(fused_multiply_add(a, b, c)), std::bit_cast<std::uint32_t>(std::fmaf(a, b, c)))
+            << a << " " << b << " " << c;
     std::mt19937 rng(13);
     auto scaled = [&rng](double value, unsigned shifts) { return std::ldexp(static_cast<float>(value), -int(rng() % shifts)); };
-    for (int i = 0; i < 2000000; ++i) {
+    for (int i = 0; i < 300000; ++i) {
         const float a = i % 2 ? (int(rng() % 79) - 39) * 0.5f : std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
         const float b = scaled(rng() % (1 << 24), 54), c = scaled(double(rng() % (1 << 24)) - (1 << 23), 40);
         const float want = std::fmaf(a, b, c), got = fused_multiply_add(a, b, c);

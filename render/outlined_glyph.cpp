@@ -34,19 +34,13 @@ struct ComposedGlyph {
     std::vector<std::uint32_t> words;
 };
 
-bool inside_runs(const SpriteRow& row, int col) {
-    for (std::uint32_t i = 0; i < row.count; ++i)
-        if (col >= row.runs[i].start && col < row.runs[i].start + row.runs[i].length) return true;
-    return false;
-}
-
-// The source word a layer blends at a pixel of the composed box; zero where it draws nothing.
-// Every glyph pixel is already the glyph colour at the pixel's coverage (the art generator
-// refuses anything else), so the outline in that colour is the glyph itself, untinted.
+// The source word a layer blends at a pixel of the composed box; zero where it draws nothing
+// (a clear glyph pixel is the zero word). Every glyph pixel is already the glyph colour at the
+// pixel's coverage (the art generator refuses anything else), so the outline in that colour is
+// the glyph itself, untinted.
 std::uint32_t layer_word(const Sprite& glyph, int layer, int col, int row) {
     const int gx = col - 1 - layer_dx[layer], gy = row - 1 - layer_dy[layer];
     if (gx < 0 || gy < 0 || gx >= int(glyph.width) || gy >= int(glyph.height)) return 0;
-    if (!inside_runs(glyph.rows[gy], gx)) return 0;
     const std::uint32_t p = glyph.pixels[gy * glyph.width + gx];
     return layer < 4 ? p : premultiply(outline_fill_colour, p >> 24);
 }

@@ -56,7 +56,8 @@ TEST(SceneGolden, FramesMatchTheRecordedChecksums) {
 }
 
 // However odd the view, every pixel is written and keeps a clear top byte; only the first 128
-// pipes count; a short or missing canvas is left alone.
+// pipes count, and a pipe with any unusable value draws nothing; a short or missing canvas is
+// left alone.
 TEST(SceneHostileViews, DrawCompleteFrames) {
     constexpr float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     for (ViewPhase phase : {ViewPhase::Ready, ViewPhase::Playing, ViewPhase::Paused, ViewPhase::GameOver, ViewPhase{77}})
@@ -72,6 +73,10 @@ TEST(SceneHostileViews, DrawCompleteFrames) {
     many.pipes = few.pipes;
     many.pipes.push_back({300, 80});
     EXPECT_EQ(frame_checksum(few), frame_checksum(many));
+    SceneView unusable = few;
+    unusable.pipes = {{300, nan}, {300, inf}, {nan, 80}, {-inf, 80}};
+    few.pipes.clear();
+    EXPECT_EQ(frame_checksum(unusable), frame_checksum(few));
     std::vector<std::uint32_t> short_canvas(canvas_pixel_count - 1, 7);
     render_scene(many, short_canvas.data(), short_canvas.size());
     render_scene(many, nullptr, canvas_pixel_count);

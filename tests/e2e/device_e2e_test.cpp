@@ -240,6 +240,18 @@ TEST_F(DeviceE2E, BringUpRefusesAllButTheQualifiedDevices) {
     for (const Case& c : cases) expect_session(c);
 }
 
+// A supervisor that keeps a tighter file-size limit, and the privilege to raise it for itself:
+// the program cannot set its limits, and fails its confinement rather than play.
+TEST_F(DeviceE2E, ALimitThatCannotBeSetFailsTheConfinement) {
+    EmuSession devices(EmuDevices{});
+    Lines command = {"/usr/bin/prlimit", "--fsize=1048576", "/usr/bin/setpriv", "--bounding-set", "-sys_resource", program_path};
+    for (const std::string& arg : device_play({"--exit-after", "100"})) command.push_back(arg);
+    ProgramRun run = ProgramRun::start_command(command);
+    EXPECT_EQ(run.finish(), 21);
+    EXPECT_EQ(after_hello(run), (Lines{touch_line(), "sandbox: nice=10 oom=1000 wd=" + workdir() + " netns=private uid=65534 nnp=on seccomp=on",
+                                       "failure: sandbox-failed"}));
+}
+
 // Working directories that are malformed, or that someone else could swap out from under the
 // session, are refused by the sandbox, which still reports how far it got.
 TEST_F(DeviceE2E, TheSandboxRefusesUnsafeWorkingDirectories) {
