@@ -57,7 +57,8 @@ std::unique_ptr<Canvas> random_canvas(std::uint32_t seed) {
 
 // Panel pixel (col, row) shows canvas pixel (row, 171 - col), each channel cut to its length and
 // shifted into place; black where that lies off the canvas. A row that would fall outside the
-// mapping (panned past it) is not written, nor is device memory past the visible rows.
+// mapping (panned past it) is not written, nor is device memory past the visible rows. The same
+// canvas again writes nothing.
 TEST(Present, EveryLayoutShowsTheTurnedCanvas) {
     const Layout layouts[] = {
         {"qualified", 16, 172, 640, 344, 0, 0, {11, 5}, {5, 6}, {0, 5}},
@@ -68,6 +69,8 @@ TEST(Present, EveryLayoutShowsTheTurnedCanvas) {
         {"XRGB8888, over more device memory", 32, 172, 640, 688, 0, 0, {16, 8}, {8, 8}, {0, 8}, false, 2},
         {"padded and panned", 16, 172, 640, 400, 8, 3, {11, 5}, {5, 6}, {0, 5}},
         {"landscape, beyond the canvas", 16, 640, 172, 1280, 0, 0, {11, 5}, {5, 6}, {0, 5}},
+        {"rows beyond the canvas", 16, 172, 648, 344, 0, 0, {11, 5}, {5, 6}, {0, 5}},
+        {"channels of 10, 9 and 1 bits", 32, 172, 640, 688, 0, 0, {18, 10}, {9, 9}, {0, 1}},
         {"panned past the mapping", 16, 172, 639, 344, 10, 1, {11, 5}, {5, 6}, {0, 5}},
     };
     for (const Layout& layout : layouts) {
@@ -83,10 +86,14 @@ TEST(Present, EveryLayoutShowsTheTurnedCanvas) {
             for (int col = 0; col < layout.xres && wrong < 5; ++col) {
                 const int x = row, y = 171 - col;
                 const std::uint32_t p = x < canvas_width && y >= 0 ? (*canvas)[static_cast<std::size_t>(y * canvas_width + x)] : 0;
-                const auto place = [](std::uint32_t value, ChannelField f) { return (value >> (8 - f.length)) << f.offset; };
+                const auto place = [](std::uint32_t value, ChannelField f) {
+                    return (f.length <= 8 ? value >> (8 - f.length) : value << (f.length - 8)) << f.offset;
+                };
                 const std::uint32_t want = place(p >> 16, layout.red) | place(p >> 8 & 255, layout.green) | place(p & 255, layout.blue);
                 if (panel.device_pixel(col, row) != want) ADD_FAILURE() << layout.name << ": (" << col << ", " << row << ")", ++wrong;
             }
+        fb_present(panel.fb, *canvas, panel.rotation);
+        EXPECT_EQ(panel.fb.rows_written, static_cast<std::uint64_t>(rows)) << layout.name;
     }
 }
 
@@ -152,10 +159,11 @@ TEST(Present, TheCanvasOfTheSecondQuietFrameInARowIsKept) {
 
 // The columns the renderer names narrow the rows converted again, never decide a write: a
 // change below the colour depth in a named column writes nothing, and a change in a column
-// not named waits for a frame that names it, or forces every row. Rows another layout wrote
+// not named waits for a frame that names it (a whole frame does), or forces every row. Rows another layout wrote
 // last are all converted again.
 TEST(Present, ColumnsNamedChangedAreConvertedAgainAndTheirBytesDecide) {
     MemoryPanel panel;
+    ASSERT_EQ(fb_allocate_buffers(panel.fb), 0);
     const auto canvas = random_canvas(5);
     std::swap(panel.fb.red, panel.fb.blue);
     fb_present(panel.fb, *canvas, panel.rotation);
@@ -170,6 +178,9 @@ TEST(Present, ColumnsNamedChangedAreConvertedAgainAndTheirBytesDecide) {
     EXPECT_EQ(rows_rewritten_by(panel, *canvas, {296, 303}), std::vector<int>{300});
     EXPECT_EQ(rows_rewritten_by(panel, *canvas, no_columns), std::vector<int>{});
     EXPECT_EQ(rows_rewritten_by(panel, *canvas, {-8, 200}), std::vector<int>{200});
+    change(400, 0x00808080);
+    EXPECT_EQ(rows_rewritten_by(panel, *canvas, {296, 303}), std::vector<int>{});
+    EXPECT_EQ(rows_rewritten_by(panel, *canvas), std::vector<int>{400});
     panel.fb.force_full = 1;
     EXPECT_EQ(rows_rewritten_by(panel, *canvas, no_columns).size(), 640u);
 }
@@ -181,22 +192,28 @@ TEST(Present, AnUnchangedCanvasPresentedAgainWritesWhatAFullPresentationWrites) 
         MemoryPanel panel;
         ASSERT_EQ(kept ? fb_allocate_buffers(panel.fb) : 0, 0);
         const auto canvas = random_canvas(9);
-        for (std::uint64_t full : {1, 0, 0, 1}) {
+        for (int quiet = 0; quiet < 3; ++quiet) fb_present(panel.fb, *canvas, panel.rotation);
+        ASSERT_EQ(panel.fb.last_canvas_shown, kept);
+        for (std::uint64_t full : {0, 1, 0}) {
             panel.fb.force_full = static_cast<std::uint32_t>(full);
             const std::uint64_t before = panel.fb.rows_written;
             fb_present_unchanged(panel.fb, *canvas, panel.rotation);
             EXPECT_EQ(panel.fb.rows_written - before, full * 640) << kept;
         }
-        EXPECT_EQ(panel.fb.frames_presented, 4u);
+        EXPECT_EQ(panel.fb.frames_presented, 6u);
     }
 }
 
-// A record that never opened holds nothing, standard output included; a closed one neither:
-// closing it again leaves alone the descriptor that took its number.
+// A record that never opened holds nothing, standard output included; one without its buffers
+// presents nothing; a closed one holds nothing either: closing it again leaves alone the
+// descriptor that took its number.
 TEST(Present, AClosedPanelClosesNothingAgain) {
     { Framebuffer never_opened; }
     EXPECT_NE(fcntl(STDOUT_FILENO, F_GETFD), -1);
     MemoryPanel panel;
+    panel.fb.shadow_rows.reset();  // as a failed allocation leaves it: nothing is presented
+    fb_present(panel.fb, *random_canvas(1), panel.rotation);
+    EXPECT_EQ(panel.fb.rows_written, 0u);
     panel.fb.fd = dup(2);
     fb_close(panel.fb);
     const int reused = dup(2);
