@@ -137,7 +137,7 @@ TEST(SessionE2E, ADerivedSeedPlaysTheSessionAgain) {
 }
 
 // A newcomer's --help and --version answer on standard output with no session; anywhere but
-// alone they are unknown options.
+// alone they are unknown options, and so is any other word alone.
 TEST(SessionE2E, HelpAndVersionAloneAnswerWithoutASession) {
     const ProgramRun help = run_program({"--help"}), version = run_program({"--version"});
     EXPECT_EQ(std::pair(help.status, version.status), std::pair(0, 0));
@@ -145,9 +145,11 @@ TEST(SessionE2E, HelpAndVersionAloneAnswerWithoutASession) {
     EXPECT_NE(help.out.find("\n  --exit-after N (1..900000)\n"), std::string::npos) << help.out;
     EXPECT_EQ(version.out, "korvel-skimbo 1.0.0\n");
     EXPECT_EQ(help.err + version.err, "");
-    const ProgramRun mixed = run_program({"--headless", "--version"});
-    EXPECT_EQ(mixed.status, 21);
+    const ProgramRun mixed = run_program({"--headless", "--version"}), alone = run_program({"--versions"});
+    EXPECT_EQ(std::pair(mixed.status, alone.status), std::pair(21, 21));
     EXPECT_EQ(mixed.messages("failure: "), Lines{"failure: unknown option: --version"});
+    EXPECT_EQ(alone.messages("failure: "), Lines{"failure: unknown option: --versions"});
+    EXPECT_EQ(alone.out, "");
 }
 
 TEST(SessionE2E, TheRealClockPacesSixtyFramesASecondAndSleepsBetweenThem) {
