@@ -2,11 +2,11 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <string>
 #include <string_view>
 
 #include "base/log.h"
+#include "base/write_all.h"
 #include "platform/options.h"
 
 namespace skimbo {
@@ -30,23 +30,13 @@ std::string usage_text() {
     return text + "The manual page korvel-skimbo(1) says what each option does.\n";
 }
 
-bool write_whole(std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = write(STDOUT_FILENO, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 std::optional<int> answer_help_or_version(int argc, const char* const* argv) {
     if (argc != 2) return std::nullopt;
     const std::string_view argument = argv[1];
     if (argument != "--help" && argument != "--version") return std::nullopt;
-    if (write_whole(argument == "--help" ? usage_text() : "korvel-skimbo 1.0.0\n")) return 0;
+    if (write_all(STDOUT_FILENO, argument == "--help" ? usage_text() : "korvel-skimbo 1.0.0\n")) return 0;
     log_line("failure: usage-write");
     return 21;
 }

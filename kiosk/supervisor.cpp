@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/write_all.h"
 #include "kiosk/workdir.h"
 
 namespace skimbo::kiosk {
@@ -21,19 +22,11 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-void write_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a journal that went away: nowhere left to say so
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
-
 // One line on standard error, after the priority prefix journald reads, in one write.
 void say_line(int priority, std::string_view text) {
     std::string line = "<" + std::to_string(priority) + ">";
     line.append(text).push_back('\n');
+    // A journal that went away leaves nowhere to say so.
     write_all(STDERR_FILENO, line);
 }
 
